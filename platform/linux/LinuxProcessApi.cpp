@@ -1,0 +1,421 @@
+#include "platform/linux/LinuxProcessApi.h"
+
+#include "engine/PriorityClass.h"
+#include "platform/linux/Capabilities.h"
+#include "platform/linux/ProcFs.h"
+#include "platform/linux/SchedClass.h"
+#include "platform/linux/X11Foreground.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <poll.h>
+#include <sched.h>
+#include <sys/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace kelvane {
+
+using namespace linux_port;
+
+namespace {
+
+int PidfdOpen(Pid pid) { return static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0U)); }
+
+int PidfdSendSignal(int pidfd, int signal) {
+    return static_cast<int>(::syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0U));
+}
+
+// A pidfd turns readable once the whole process has exited (a zombie included).
+bool HasExited(int pidfd) {
+    pollfd p{pidfd, POLLIN, 0};
+    int n = 0;
+    do {
+        n = ::poll(&p, 1, 0);
+    } while (n < 0 && errno == EINTR);
+    return n > 0;
+}
+
+// The kernel's clock ID of a process's CPU clock (the ABI that clock_getcpuclockid uses, without
+// the extra check it makes).
+clockid_t ProcessCpuClock(Pid pid) {
+    constexpr unsigned kCpuClockSched = 2;
+    return static_cast<clockid_t>((~static_cast<unsigned>(pid) << 3) | kCpuClockSched);
+}
+
+constexpr std::uint32_t kAllRights =
+    PROCESS_TERMINATE | PROCESS_VM_READ | PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION;
+
+} // namespace
+
+LinuxProcessApi::LinuxProcessApi(std::string procRoot)
+    : procRoot_(std::move(procRoot)), foreground_(std::make_unique<X11Foreground>()) {
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    clockTicks_ = ticks > 0 ? ticks : 100;
+    euid_ = ::geteuid();
+    if (const auto online = ReadSmallFile("/sys/devices/system/cpu/online"))
+        systemMask_ = ParseCpuList(*online);
+    if (systemMask_ == 0) {
+        const int count = std::clamp(GetNumberOfProcessors(), 1, 64);
+        systemMask_ = count == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+    }
+    RefreshCapabilities();
+}
+
+LinuxProcessApi::~LinuxProcessApi() = default;
+
+std::string LinuxProcessApi::ProcPath(Pid pid, const char* entry) const {
+    std::string path = procRoot_;
+    path += '/';
+    path += std::to_string(pid);
+    path += '/';
+    path += entry;
+    return path;
+}
+
+bool LinuxProcessApi::Fail(int error) {
+    lastError_ = error;
+    return false;
+}
+
+void LinuxProcessApi::RefreshCapabilities() {
+    capSysNice_ = HasEffectiveCapability(CAP_SYS_NICE);
+    capSysPtrace_ = HasEffectiveCapability(CAP_SYS_PTRACE);
+    capKill_ = HasEffectiveCapability(CAP_KILL);
+}
+
+bool LinuxProcessApi::Usable(const ProcessHandle& handle, std::uint32_t rights) {
+    if (!handle)
+        return Fail(EBADF);
+    if (!handle.has(rights))
+        return Fail(EACCES);
+    if (HasExited(handle.fd()))
+        return Fail(ESRCH);
+    return true;
+}
+
+// ---- Opening -----------------------------------------------------------------------------------
+
+bool LinuxProcessApi::MayReadMemory(Pid pid, bool kernelThread) {
+    if (kernelThread)
+        return Fail(EACCES); // a kernel thread has no memory or executable of its own
+    if (capSysPtrace_)
+        return true;
+    // The exe link is only readable with ptrace read access to the process.
+    if (!ReadExeLink(ProcPath(pid, "exe")))
+        return Fail(errno == ENOENT ? EACCES : errno);
+    return true;
+}
+
+bool LinuxProcessApi::MaySetInformation(Pid pid, std::uint64_t startTime) {
+    if (capSysNice_)
+        return true;
+    // Without CAP_SYS_NICE only the user's own processes can be changed ...
+    const std::optional<std::string> status = ReadSmallFile(ProcPath(pid, "status"));
+    const std::optional<ProcUids> uids = status ? ParseStatusUids(*status) : std::nullopt;
+    if (!uids)
+        return Fail(status ? EACCES : errno);
+    if (uids->real != euid_ && uids->effective != euid_)
+        return Fail(EPERM);
+    // ... and only where the process's limits let Kelvane return it to where it was first seen;
+    // otherwise a lowered process could never be restored.
+    std::optional<ThreadSched> first = schedMemory_.Leader({static_cast<pid_t>(pid), startTime});
+    if (!first)
+        first = ReadThreadSched(static_cast<pid_t>(pid));
+    if (!first)
+        return Fail(errno);
+    rlimit limit{};
+    if (IsRealTimePolicy(first->policy)) {
+        if (::prlimit(static_cast<pid_t>(pid), RLIMIT_RTPRIO, nullptr, &limit) != 0)
+            return Fail(errno);
+        if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < static_cast<rlim_t>(first->rtPriority))
+            return Fail(EPERM);
+        return true;
+    }
+    if (::prlimit(static_cast<pid_t>(pid), RLIMIT_NICE, nullptr, &limit) != 0)
+        return Fail(errno);
+    const long lowestNice =
+        limit.rlim_cur == RLIM_INFINITY ? -20 : 20 - static_cast<long>(std::min<rlim_t>(limit.rlim_cur, 40));
+    if (first->nice < lowestNice)
+        return Fail(EPERM);
+    return true;
+}
+
+bool LinuxProcessApi::MayTerminate(int pidfd) {
+    if (capKill_)
+        return true;
+    if (PidfdSendSignal(pidfd, 0) != 0)
+        return Fail(errno);
+    return true;
+}
+
+ProcessHandle LinuxProcessApi::OpenProcess(std::uint32_t access, Pid pid) {
+    if (pid == 0 || pid > static_cast<Pid>(INT_MAX)) {
+        Fail(EINVAL);
+        return {};
+    }
+    const int fd = PidfdOpen(pid);
+    if (fd < 0) {
+        Fail(errno);
+        return {};
+    }
+    const std::optional<std::string> text = ReadSmallFile(ProcPath(pid, "stat"));
+    const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
+    bool ok = stat.has_value() || Fail(text ? EIO : errno);
+    if (ok && (access & PROCESS_VM_READ) != 0)
+        ok = MayReadMemory(pid, stat->isKernelThread());
+    if (ok && (access & PROCESS_SET_INFORMATION) != 0)
+        ok = stat->isKernelThread() ? Fail(EPERM) : MaySetInformation(pid, stat->startTime);
+    if (ok && (access & PROCESS_TERMINATE) != 0)
+        ok = stat->isKernelThread() ? Fail(EPERM) : MayTerminate(fd);
+    if (!ok) {
+        ::close(fd);
+        return {};
+    }
+    return ProcessHandle(this, pid, access, fd, stat->startTime);
+}
+
+ProcessHandle LinuxProcessApi::GetCurrentProcess() {
+    const Pid self = static_cast<Pid>(::getpid());
+    const int fd = PidfdOpen(self);
+    if (fd < 0) {
+        Fail(errno);
+        return {};
+    }
+    const std::optional<std::string> text = ReadSmallFile(ProcPath(self, "stat"));
+    const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
+    return ProcessHandle(this, self, kAllRights, fd, stat ? stat->startTime : 0);
+}
+
+void LinuxProcessApi::CloseHandle(ProcessHandle& handle) {
+    if (handle.fd() >= 0)
+        ::close(handle.fd());
+}
+
+// ---- Querying ----------------------------------------------------------------------------------
+
+bool LinuxProcessApi::GetExitCodeProcess(const ProcessHandle& handle, std::uint32_t& exitCode) {
+    if (!handle)
+        return Fail(EBADF);
+    if (!handle.has(PROCESS_QUERY_INFORMATION))
+        return Fail(EACCES);
+    if (!HasExited(handle.fd())) {
+        exitCode = STILL_ACTIVE;
+        return true;
+    }
+    // A zombie still tells its wait status; once reaped, nothing is left to read.
+    exitCode = 0;
+    const std::optional<std::string> text = ReadSmallFile(ProcPath(handle.pid(), "stat"));
+    const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
+    if (stat && stat->startTime == handle.identity() && stat->exitCode) {
+        const int status = *stat->exitCode;
+        exitCode = WIFSIGNALED(status) ? 128U + static_cast<unsigned>(WTERMSIG(status))
+                                       : static_cast<unsigned>(WEXITSTATUS(status));
+    }
+    return true;
+}
+
+std::uint32_t LinuxProcessApi::GetPriorityClass(const ProcessHandle& handle) {
+    if (!Usable(handle, PROCESS_QUERY_INFORMATION))
+        return 0;
+    const std::optional<std::uint32_t> priorityClass = ReadThreadClass(static_cast<pid_t>(handle.pid()));
+    if (!priorityClass) {
+        Fail(errno);
+        return 0;
+    }
+    return *priorityClass;
+}
+
+bool LinuxProcessApi::GetProcessTimes(const ProcessHandle& handle, ProcessTimes& times) {
+    times = {};
+    if (!Usable(handle, PROCESS_QUERY_INFORMATION))
+        return false;
+    const std::int64_t ticksToHundredNs = 10000000 / clockTicks_;
+    times.CreationTime = static_cast<CpuTicks>(handle.identity()) * ticksToHundredNs;
+    // The process CPU clock counts in nanoseconds; it gives kernel and user time together, which is
+    // all Kelvane uses. /proc/PID/stat (whole clock ticks) is the fall-back.
+    timespec ts{};
+    if (::clock_gettime(ProcessCpuClock(handle.pid()), &ts) == 0) {
+        times.UserTime = static_cast<CpuTicks>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
+        return true;
+    }
+    const std::optional<std::string> text = ReadSmallFile(ProcPath(handle.pid(), "stat"));
+    const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
+    if (!stat || stat->startTime != handle.identity())
+        return Fail(stat ? ESRCH : errno);
+    times.KernelTime = static_cast<CpuTicks>(stat->stime) * ticksToHundredNs;
+    times.UserTime = static_cast<CpuTicks>(stat->utime) * ticksToHundredNs;
+    return true;
+}
+
+bool LinuxProcessApi::GetProcessAffinityMask(const ProcessHandle& handle, std::uint64_t& processMask,
+                                             std::uint64_t& systemMask) {
+    if (!Usable(handle, PROCESS_QUERY_INFORMATION))
+        return false;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(static_cast<pid_t>(handle.pid()), sizeof set, &set) != 0)
+        return Fail(errno);
+    processMask = 0;
+    for (unsigned cpu = 0; cpu < 64; ++cpu)
+        if (CPU_ISSET(cpu, &set))
+            processMask |= std::uint64_t{1} << cpu;
+    systemMask = systemMask_;
+    return true;
+}
+
+// ---- Changing ----------------------------------------------------------------------------------
+
+bool LinuxProcessApi::SetPriorityClass(const ProcessHandle& handle, std::uint32_t priorityClass) {
+    if (!Usable(handle, PROCESS_SET_INFORMATION))
+        return false;
+    if (!IsPriorityClass(priorityClass))
+        return Fail(EINVAL);
+    const int error = SetProcessClass(ProcPath(handle.pid(), "task"), static_cast<pid_t>(handle.pid()),
+                                      handle.identity(), priorityClass, schedMemory_);
+    schedMemory_.Prune([this](SchedMemory::Key key) {
+        const std::optional<std::string> text = ReadSmallFile(ProcPath(static_cast<Pid>(key.first), "stat"));
+        const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
+        return stat && stat->startTime == key.second;
+    });
+    return error == 0 || Fail(error);
+}
+
+bool LinuxProcessApi::SetProcessAffinityMask(const ProcessHandle& handle, std::uint64_t mask) {
+    if (!Usable(handle, PROCESS_SET_INFORMATION))
+        return false;
+    const std::uint64_t effective = mask & systemMask_;
+    if (effective == 0)
+        return Fail(EINVAL);
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    for (unsigned cpu = 0; cpu < 64; ++cpu)
+        if ((effective >> cpu) & 1U)
+            CPU_SET(cpu, &set);
+    const int error = ForEachThread(ProcPath(handle.pid(), "task"), [&set](pid_t tid) {
+        return ::sched_setaffinity(tid, sizeof set, &set) == 0 ? 0 : errno;
+    });
+    return error == 0 || Fail(error);
+}
+
+bool LinuxProcessApi::TerminateProcess(const ProcessHandle& handle, std::uint32_t /*exitCode*/) {
+    if (!Usable(handle, PROCESS_TERMINATE))
+        return false;
+    if (PidfdSendSignal(handle.fd(), SIGKILL) != 0)
+        return Fail(errno);
+    return true;
+}
+
+// ---- Enumeration -------------------------------------------------------------------------------
+
+bool LinuxProcessApi::BindEnumeration() {
+    std::vector<int> entries;
+    bound_ = ListNumericEntries(procRoot_, entries) || Fail(errno);
+    return bound_;
+}
+
+bool LinuxProcessApi::EnumProcesses(std::vector<Pid>& pids) {
+    pids.clear();
+    if (!bound_)
+        return Fail(ENOSYS);
+    std::vector<int> entries;
+    if (!ListNumericEntries(procRoot_, entries))
+        return Fail(errno);
+    pids.reserve(entries.size());
+    for (const int entry : entries) {
+        const Pid pid = static_cast<Pid>(entry);
+        const std::optional<std::string> text = ReadSmallFile(ProcPath(pid, "stat"));
+        const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
+        if (!stat)
+            continue; // ended meanwhile
+        // The kernel's threads are the threads of the system process; kthreadd stands for it.
+        if (stat->isKernelThread() && stat->comm != "kthreadd")
+            continue;
+        pids.push_back(pid);
+    }
+    return true;
+}
+
+bool LinuxProcessApi::EnumProcessModules(const ProcessHandle& handle, ModuleHandle& firstModule) {
+    if (!bound_)
+        return Fail(ENOSYS);
+    if (!Usable(handle, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ))
+        return false;
+    firstModule = 1; // the executable
+    return true;
+}
+
+QString LinuxProcessApi::GetModuleFileNameExW(const ProcessHandle& handle, ModuleHandle /*module*/) {
+    if (!bound_) {
+        Fail(ENOSYS);
+        return {};
+    }
+    if (!Usable(handle, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ))
+        return {};
+    const std::optional<std::string> path = ReadExeLink(ProcPath(handle.pid(), "exe"));
+    if (!path) {
+        Fail(errno);
+        return {};
+    }
+    return QFile::decodeName(QByteArray::fromStdString(*path));
+}
+
+// ---- Privileges --------------------------------------------------------------------------------
+
+std::optional<int> LinuxProcessApi::LookupPrivilegeValue(const QString& name) {
+    const std::optional<int> capability = CapabilityOfPrivilege(name);
+    if (!capability)
+        Fail(EINVAL);
+    return capability;
+}
+
+bool LinuxProcessApi::AdjustPrivilege(int privilege, bool enable) {
+    const bool ok = SetEffectiveCapability(privilege, enable) || Fail(errno);
+    RefreshCapabilities();
+    return ok;
+}
+
+// ---- The desktop and the machine ---------------------------------------------------------------
+
+Pid LinuxProcessApi::GetForegroundProcessId() { return static_cast<Pid>(foreground_->ForegroundPid()); }
+
+int LinuxProcessApi::GetNumberOfProcessors() {
+    const long count = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return count > 0 ? static_cast<int>(count) : 1;
+}
+
+Pid LinuxProcessApi::PidLimit() {
+    constexpr Pid kKernelMaximum = 4194304; // PID_MAX_LIMIT on 64-bit kernels
+    if (const auto text = ReadSmallFile(procRoot_ + "/sys/kernel/pid_max")) {
+        const unsigned long value = std::strtoul(text->c_str(), nullptr, 10);
+        if (value > 0 && value <= kKernelMaximum)
+            return static_cast<Pid>(value);
+    }
+    return kKernelMaximum;
+}
+
+std::int64_t LinuxProcessApi::QueryPerformanceCounter() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+void LinuxProcessApi::Sleep(std::uint32_t milliseconds) {
+    timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
+    while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    }
+}
+
+QString LinuxProcessApi::SysErrorMessage(int error) const {
+    char buffer[256];
+    const char* text = ::strerror_r(error, buffer, sizeof buffer);
+    return QString::fromLocal8Bit(text);
+}
+
+} // namespace kelvane

@@ -1,0 +1,79 @@
+#pragma once
+// The process-access port on Linux: pidfd handles, /proc, per-thread nice values, policies and
+// affinities, capabilities, and the X11 foreground window.
+
+#include <memory>
+#include <string>
+
+#include "engine/ProcessApi.h"
+#include "platform/linux/ThreadClassSetter.h"
+
+namespace kelvane::linux_port {
+class X11Foreground;
+}
+
+namespace kelvane {
+
+class LinuxProcessApi final : public ProcessApi {
+public:
+    // `procRoot` is "/proc" on a live system; tests may give a tree of sample files for the
+    // enumeration and path reads (the calls that act on processes always act on live ones).
+    explicit LinuxProcessApi(std::string procRoot = "/proc");
+    ~LinuxProcessApi() override;
+
+    ProcessHandle OpenProcess(std::uint32_t access, Pid pid) override;
+    ProcessHandle GetCurrentProcess() override;
+    void CloseHandle(ProcessHandle& handle) override;
+    bool GetExitCodeProcess(const ProcessHandle& handle, std::uint32_t& exitCode) override;
+    std::uint32_t GetPriorityClass(const ProcessHandle& handle) override;
+    bool SetPriorityClass(const ProcessHandle& handle, std::uint32_t priorityClass) override;
+    bool GetProcessTimes(const ProcessHandle& handle, ProcessTimes& times) override;
+    bool GetProcessAffinityMask(const ProcessHandle& handle, std::uint64_t& processMask,
+                                std::uint64_t& systemMask) override;
+    bool SetProcessAffinityMask(const ProcessHandle& handle, std::uint64_t mask) override;
+    bool TerminateProcess(const ProcessHandle& handle, std::uint32_t exitCode) override;
+
+    bool BindEnumeration() override;
+    void ReleaseEnumeration() override { bound_ = false; }
+    bool EnumerationBound() const override { return bound_; }
+    bool EnumProcesses(std::vector<Pid>& pids) override;
+    bool EnumProcessModules(const ProcessHandle& handle, ModuleHandle& firstModule) override;
+    QString GetModuleFileNameExW(const ProcessHandle& handle, ModuleHandle module) override;
+
+    std::optional<int> LookupPrivilegeValue(const QString& name) override;
+    bool AdjustPrivilege(int privilege, bool enable) override;
+
+    Pid GetForegroundProcessId() override;
+    int GetNumberOfProcessors() override;
+    Pid PidLimit() override;
+    std::int64_t QueryPerformanceCounter() override;
+    std::int64_t QueryPerformanceFrequency() override { return 1000000000; }
+    void Sleep(std::uint32_t milliseconds) override;
+
+    int GetLastError() const override { return lastError_; }
+    QString SysErrorMessage(int error) const override;
+
+private:
+    std::string ProcPath(Pid pid, const char* entry) const;
+    // The handle is usable for `rights` and its process has not exited; sets the error otherwise.
+    bool Usable(const ProcessHandle& handle, std::uint32_t rights);
+    bool Fail(int error);
+    bool MayReadMemory(Pid pid, bool kernelThread);
+    bool MaySetInformation(Pid pid, std::uint64_t startTime);
+    bool MayTerminate(int pidfd);
+    void RefreshCapabilities();
+
+    std::string procRoot_;
+    bool bound_ = false;
+    int lastError_ = 0;
+    std::uint64_t systemMask_ = 1;
+    long clockTicks_ = 100;
+    unsigned euid_ = 0;
+    bool capSysNice_ = false;
+    bool capSysPtrace_ = false;
+    bool capKill_ = false;
+    linux_port::SchedMemory schedMemory_;
+    std::unique_ptr<linux_port::X11Foreground> foreground_;
+};
+
+} // namespace kelvane

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that Kelvane needs to build (and, with --test, to test), skipping
+# the apt-get run entirely when everything is already there. Needs root.
+set -euo pipefail
+
+build_pkgs=(cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev libgl-dev libcap-dev
+            libxcb1-dev libxcb-ewmh-dev libxcb-res0-dev)
+run_pkgs=(xvfb xauth openbox)
+test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth openbox xdotool x11-utils
+           procps util-linux libcap2-bin passwd)
+
+want=("${build_pkgs[@]}")
+case "${1:-}" in
+  --test) want+=("${test_pkgs[@]}") ;;
+  --run) want+=("${run_pkgs[@]}") ;;
+esac
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+if [ "$(id -u)" -ne 0 ]; then
+  echo "deps.sh: missing packages (${missing[*]}); run as root to install them" >&2
+  exit 1
+fi
+echo "deps.sh: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,22 @@
+#pragma once
+// The commands of kelvanectl, over the process-access port, writing to the given streams.
+// Each returns the process exit status.
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace kelvane {
+
+class ProcessApi;
+class MessageStrings;
+
+// One line per PID: the PID, its class text, its affinity mask as 0x-prefixed hex and its CPU time
+// in 100-ns ticks, tab-separated. A PID that cannot be opened for querying (or is no longer running)
+// gives "PID\tN/A\t-\t-"; a value that cannot be read gives "-". 1 when any line lacks a value.
+int CommandClasses(ProcessApi& api, const MessageStrings& strings, const QStringList& pids, QTextStream& out,
+                   QTextStream& err);
+
+// The PID of the foreground process, 0 for none.
+int CommandForeground(ProcessApi& api, QTextStream& out);
+
+} // namespace kelvane

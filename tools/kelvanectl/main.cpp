@@ -1,0 +1,52 @@
+// kelvanectl: Kelvane's command-line companion, over the same core as the window.
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+#include "engine/EngineHost.h"
+#include "engine/MessageStrings.h"
+#include "platform/linux/LinuxProcessApi.h"
+#include "tools/kelvanectl/Commands.h"
+
+namespace {
+
+class ConsoleHost final : public kelvane::EngineHost {
+public:
+    explicit ConsoleHost(QTextStream& err) : err_(err) {}
+    void MessageBox(const QString& text, kelvane::MessageKind) override { err_ << text << '\n'; }
+
+private:
+    QTextStream& err_;
+};
+
+void Usage(QTextStream& err) {
+    err << "usage: kelvanectl classes PID...\n"
+           "       kelvanectl foreground\n";
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty()) {
+        Usage(err);
+        return 2;
+    }
+    const QString command = args.takeFirst();
+
+    ConsoleHost host(err);
+    kelvane::MessageStrings strings;
+    strings.LoadLanguageStrings(kelvane::DefaultLanguageTable(), host);
+    kelvane::LinuxProcessApi api;
+
+    if (command == QLatin1String("classes") && !args.isEmpty())
+        return kelvane::CommandClasses(api, strings, args, out, err);
+    if (command == QLatin1String("foreground") && args.isEmpty())
+        return kelvane::CommandForeground(api, out);
+    Usage(err);
+    return 2;
+}
