@@ -140,9 +140,11 @@ bool LinuxProcessApi::MaySetInformation(Pid pid, std::uint64_t startTime) {
     }
     if (::prlimit(static_cast<pid_t>(pid), RLIMIT_NICE, nullptr, &limit) != 0)
         return Fail(errno);
+    // RLIMIT_NICE r lets a process lower its nice value down to 20 - r; returning to nice 19 (the
+    // highest) never needs the limit.
     const long lowestNice =
         limit.rlim_cur == RLIM_INFINITY ? -20 : 20 - static_cast<long>(std::min<rlim_t>(limit.rlim_cur, 40));
-    if (first->nice < lowestNice)
+    if (first->nice < lowestNice && first->nice < 19)
         return Fail(EPERM);
     return true;
 }

@@ -1,0 +1,40 @@
+#pragma once
+// A child process started by a test, with its standard output readable line by line. The child is
+// killed and reaped when the object goes away, so a test never leaves a process behind.
+
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace kelvane::test {
+
+class ChildProcess {
+public:
+    // Runs `argv` (argv[0] a path). `beforeExec` runs in the child between fork and exec (set the
+    // nice value, limits, user ...); it must only make async-signal-safe calls.
+    explicit ChildProcess(const std::vector<std::string>& argv, const std::function<void()>& beforeExec = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // The next line of the child's output without its newline; empty at the end or after
+    // `timeoutMs` without one.
+    std::string ReadLine(int timeoutMs = 10000);
+    // Kills (SIGKILL) and reaps the child; returns its wait status.
+    int KillAndReap();
+    // Waits for the child to exit by itself, without reaping it (it stays a zombie).
+    bool WaitExitedNoReap(int timeoutMs = 10000);
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string buffer_;
+    bool reaped_ = false;
+};
+
+// The path of the test child program (kelvane_test_child, built beside the tests).
+std::string TestChildPath();
+
+} // namespace kelvane::test

@@ -1,0 +1,57 @@
+// A child program for the port tests. Modes:
+//   threads N [fifo]  start N extra threads (one of them SCHED_FIFO 10 with "fifo"), print
+//                     "ready <tid of the FIFO thread or 0>", then sleep until killed
+//   busy              burn CPU until killed, after printing "ready"
+//   exit CODE         exit at once with CODE
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "exit") == 0)
+        return argc >= 3 ? std::atoi(argv[2]) : 0;
+    if (argc >= 2 && std::strcmp(argv[1], "busy") == 0) {
+        std::printf("ready\n");
+        std::fflush(stdout);
+        volatile unsigned long counter = 0;
+        for (;;)
+            counter = counter + 1;
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "threads") == 0) {
+        const int count = std::atoi(argv[2]);
+        const bool fifo = argc >= 4 && std::strcmp(argv[3], "fifo") == 0;
+        std::atomic<long> fifoTid{0};
+        std::atomic<int> started{0};
+        std::vector<std::thread> threads;
+        for (int i = 0; i < count; ++i) {
+            threads.emplace_back([i, fifo, &fifoTid, &started] {
+                if (fifo && i == 0) {
+                    sched_param param{};
+                    param.sched_priority = 10;
+                    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0)
+                        fifoTid = syscall(SYS_gettid);
+                    else
+                        fifoTid = -1;
+                }
+                ++started;
+                for (;;)
+                    pause();
+            });
+        }
+        while (started.load() < count)
+            usleep(1000);
+        std::printf("ready %ld\n", fifoTid.load());
+        std::fflush(stdout);
+        for (;;)
+            pause();
+    }
+    std::fprintf(stderr, "usage: kelvane_test_child threads N [fifo] | busy | exit CODE\n");
+    return 2;
+}

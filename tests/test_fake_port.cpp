@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include "engine/EngineHost.h"
+#include "engine/MessageStrings.h"
+#include "platform/fake/FakeProcessApi.h"
+#include "tools/kelvanectl/Commands.h"
+
+using namespace kelvane;
+
+namespace {
+
+class SilentHost final : public EngineHost {
+public:
+    void MessageBox(const QString&, MessageKind) override {}
+};
+
+bool Running(ProcessApi& api, const ProcessHandle& handle) {
+    std::uint32_t code = 0;
+    return handle && api.GetExitCodeProcess(handle, code) && code == STILL_ACTIVE;
+}
+
+} // namespace
+
+TEST(FakePort, RefusesOpensPerRight) {
+    FakeProcessApi api;
+    api.AddProcess(10, QStringLiteral("/usr/bin/a")).refusedRights = PROCESS_SET_INFORMATION;
+    EXPECT_TRUE(api.OpenProcess(AccessMask::Query, 10));
+    EXPECT_TRUE(api.OpenProcess(AccessMask::Scan, 10));
+    EXPECT_FALSE(api.OpenProcess(AccessMask::Optimize, 10));
+    EXPECT_EQ(api.GetLastError(), PortError::AccessDenied);
+    EXPECT_FALSE(api.OpenProcess(AccessMask::SetAffinity, 10));
+    EXPECT_FALSE(api.OpenProcess(AccessMask::Query, 11));
+}
+
+TEST(FakePort, HandleLacksRightsItWasNotOpenedWith) {
+    FakeProcessApi api;
+    api.AddProcess(10, QStringLiteral("/usr/bin/a"));
+    const ProcessHandle handle = api.OpenProcess(AccessMask::Query, 10);
+    EXPECT_FALSE(api.SetPriorityClass(handle, HIGH_PRIORITY_CLASS));
+    EXPECT_EQ(api.GetLastError(), PortError::AccessDenied);
+    EXPECT_FALSE(api.TerminateProcess(handle, STILL_ACTIVE));
+    EXPECT_EQ(api.Find(10)->priorityClass, NORMAL_PRIORITY_CLASS);
+}
+
+TEST(FakePort, HandleToAnExitedOrReplacedProcessNeverActsOnTheNewOne) {
+    FakeProcessApi api;
+    api.AddProcess(10, QStringLiteral("/usr/bin/a"));
+    const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize | PROCESS_TERMINATE, 10);
+    api.ExitProcess(10, 3);
+    std::uint32_t code = 0;
+    ASSERT_TRUE(api.GetExitCodeProcess(handle, code));
+    EXPECT_EQ(code, 3U);
+    EXPECT_FALSE(api.SetPriorityClass(handle, HIGH_PRIORITY_CLASS));
+    EXPECT_EQ(api.GetLastError(), PortError::NoSuchProcess);
+
+    api.AddProcess(10, QStringLiteral("/usr/bin/b")); // the PID is given to another process
+    EXPECT_FALSE(Running(api, handle));
+    EXPECT_FALSE(api.SetPriorityClass(handle, HIGH_PRIORITY_CLASS));
+    EXPECT_FALSE(api.TerminateProcess(handle, 0));
+    EXPECT_EQ(api.Find(10)->priorityClass, NORMAL_PRIORITY_CLASS);
+    EXPECT_FALSE(api.Find(10)->exited);
+}
+
+TEST(FakePort, RefusedChangesKeepTheOldValues) {
+    FakeProcessApi api;
+    FakeProcess& p = api.AddProcess(10, QStringLiteral("/usr/bin/a"));
+    p.refuseSetClass = true;
+    p.refuseSetAffinity = true;
+    const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, 10);
+    EXPECT_FALSE(api.SetPriorityClass(handle, IDLE_PRIORITY_CLASS));
+    EXPECT_FALSE(api.SetProcessAffinityMask(handle, 1));
+    std::uint64_t mask = 0;
+    std::uint64_t system = 0;
+    ASSERT_TRUE(api.GetProcessAffinityMask(handle, mask, system));
+    EXPECT_EQ(mask, 3U);
+    EXPECT_EQ(api.GetPriorityClass(handle), NORMAL_PRIORITY_CLASS);
+}
+
+TEST(FakePort, AffinityKeepsOnlyExistingProcessorsAndRefusesNone) {
+    FakeProcessApi api;
+    api.AddProcess(10, QStringLiteral("/usr/bin/a"));
+    const ProcessHandle handle = api.OpenProcess(AccessMask::SetAffinity, 10);
+    const std::uint64_t cpu0And31SignExtended = 0xFFFFFFFF80000001ULL;
+    EXPECT_TRUE(api.SetProcessAffinityMask(handle, cpu0And31SignExtended));
+    EXPECT_EQ(api.Find(10)->affinity, 1U);
+    EXPECT_FALSE(api.SetProcessAffinityMask(handle, 0x80000000ULL));
+    EXPECT_EQ(api.GetLastError(), PortError::InvalidArgument);
+}
+
+TEST(FakePort, EnumerationNeedsBinding) {
+    FakeProcessApi api;
+    api.AddProcess(10, QStringLiteral("/usr/bin/a"));
+    std::vector<Pid> pids;
+    EXPECT_FALSE(api.EnumProcesses(pids));
+    api.SetBindFails(true);
+    EXPECT_FALSE(api.BindEnumeration());
+    EXPECT_FALSE(api.EnumProcesses(pids));
+    api.SetBindFails(false);
+    ASSERT_TRUE(api.BindEnumeration());
+    ASSERT_TRUE(api.EnumProcesses(pids));
+    EXPECT_EQ(pids, std::vector<Pid>{10});
+}
+
+TEST(FakePort, SleepAdvancesTheCounter) {
+    FakeProcessApi api;
+    const std::int64_t before = api.QueryPerformanceCounter();
+    api.Sleep(100);
+    EXPECT_EQ(api.QueryPerformanceCounter() - before, FakeProcessApi::kFrequency / 10);
+}
+
+TEST(KelvanectlClasses, PrintsOneLinePerPidAndFailsForUnopenable) {
+    FakeProcessApi api;
+    FakeProcess& a = api.AddProcess(10, QStringLiteral("/usr/bin/a"), HIGH_PRIORITY_CLASS);
+    a.kernelTime = 36000000000LL; // 1 hour
+    a.userTime = 18000000000LL;   // 30 minutes
+    a.affinity = 2;
+    api.AddProcess(12, QStringLiteral("/usr/bin/b")).refusedRights = PROCESS_QUERY_INFORMATION;
+    api.AddProcess(13, QStringLiteral("/usr/bin/c"));
+    api.ExitProcess(13);
+    SilentHost host;
+    MessageStrings strings;
+    strings.LoadLanguageStrings(DefaultLanguageTable(), host);
+
+    QString outText;
+    QString errText;
+    QTextStream out(&outText);
+    QTextStream err(&errText);
+    const int status = CommandClasses(api, strings, {QStringLiteral("10"), QStringLiteral("12"), QStringLiteral("13"),
+                                                     QStringLiteral("14"), QStringLiteral("x")},
+                                      out, err);
+    out.flush();
+    err.flush();
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(outText, QStringLiteral("10\tHigh\t0x2\t54000000000\n"
+                                      "12\tN/A\t-\t-\n"
+                                      "13\tN/A\t-\t-\n"
+                                      "14\tN/A\t-\t-\n"));
+    EXPECT_EQ(errText, QStringLiteral("kelvanectl: not a PID: x\n"));
+
+    outText.clear();
+    EXPECT_EQ(CommandClasses(api, strings, {QStringLiteral("10")}, out, err), 0);
+}
+
+TEST(KelvanectlForeground, PrintsThePidOrZero) {
+    FakeProcessApi api;
+    QString text;
+    QTextStream out(&text);
+    CommandForeground(api, out);
+    api.SetForegroundPid(4321);
+    CommandForeground(api, out);
+    out.flush();
+    EXPECT_EQ(text, QStringLiteral("0\n4321\n"));
+}

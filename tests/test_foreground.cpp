@@ -1,0 +1,77 @@
+// The foreground process through X11. CTest runs this under a virtual display with a window manager
+// (run-under-x.sh); without one, the display tests skip and say so.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/linux/LinuxProcessApi.h"
+#include "tests/support/ChildProcess.h"
+
+using namespace kelvane;
+using kelvane::test::ChildProcess;
+
+namespace {
+
+std::string ChildPath() {
+    const std::string testChild = kelvane::test::TestChildPath();
+    return testChild.substr(0, testChild.rfind('/')) + "/x_window_child";
+}
+
+// Polls `condition` for up to five seconds.
+template <typename F> bool WaitFor(F condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return condition();
+}
+
+bool HasDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    return display != nullptr && *display != '\0';
+}
+
+bool WindowManagerRunning() {
+    return std::system("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'") == 0;
+}
+
+} // namespace
+
+TEST(Foreground, IsZeroWithoutADisplay) {
+    const std::string saved = HasDisplay() ? std::getenv("DISPLAY") : "";
+    ::unsetenv("DISPLAY");
+    LinuxProcessApi api;
+    EXPECT_EQ(api.GetForegroundProcessId(), 0U);
+    if (!saved.empty())
+        ::setenv("DISPLAY", saved.c_str(), 1);
+}
+
+TEST(Foreground, IsTheOwnerOfTheWindowActivatedLast) {
+    if (!HasDisplay())
+        GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb and openbox)";
+    ASSERT_TRUE(WaitFor(WindowManagerRunning)) << "no EWMH window manager came up";
+    // The second window claims a false _NET_WM_PID: the X server's own record of its client wins.
+    ChildProcess first({ChildPath()});
+    ChildProcess second({ChildPath(), "999999"});
+    const std::string firstWindow = first.ReadLine();
+    const std::string secondWindow = second.ReadLine();
+    ASSERT_FALSE(firstWindow.empty());
+    ASSERT_FALSE(secondWindow.empty());
+
+    LinuxProcessApi api;
+    for (const auto& [window, pid] : {std::pair{firstWindow, first.pid()}, std::pair{secondWindow, second.pid()},
+                                      std::pair{firstWindow, first.pid()}}) {
+        // The window manager may drop a focus request it gets too soon after the last one: ask again
+        // until the window is active.
+        const std::string activate = "xdotool windowactivate " + window + " 2>/dev/null";
+        EXPECT_TRUE(WaitFor([&] {
+            return std::system(activate.c_str()) == 0 && api.GetForegroundProcessId() == static_cast<Pid>(pid);
+        }))
+            << "window " << window << " foreground " << api.GetForegroundProcessId() << " expected " << pid;
+    }
+}
