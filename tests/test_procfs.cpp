@@ -128,6 +128,8 @@ TEST(ProcFs, EnumerationLeavesOutKernelThreadsButKthreadd) {
     ::mkdir((root + "/101").c_str(), 0755); // ended: no stat left
     ::mkdir((root + "/sys").c_str(), 0755);
     write("0123/stat", StatLine(123, "leading zero"));
+    // User processes have an exe link; kernel threads have none.
+    ASSERT_EQ(::symlink("/usr/lib/systemd/systemd", (root + "/1/exe").c_str()), 0);
     ASSERT_EQ(::symlink("/opt/my prog) (x\ny (deleted)", (root + "/100/exe").c_str()), 0);
 
     LinuxProcessApi api(root);

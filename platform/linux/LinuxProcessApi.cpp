@@ -42,12 +42,24 @@ bool HasExited(int pidfd) {
     return n > 0;
 }
 
+// The PID a pidfd stands for, from its fdinfo: -1 once the process has been reaped (a zombie still
+// holds its PID).
+long PidOfPidfd(int pidfd) {
+    const auto text = ReadSmallFile("/proc/self/fdinfo/" + std::to_string(pidfd));
+    if (!text)
+        return -1;
+    const std::size_t at = text->find("\nPid:");
+    return at == std::string::npos ? -1 : std::strtol(text->c_str() + at + 5, nullptr, 10);
+}
+
 // The kernel's clock ID of a process's CPU clock (the ABI that clock_getcpuclockid uses, without
 // the extra check it makes).
 clockid_t ProcessCpuClock(Pid pid) {
     constexpr unsigned kCpuClockSched = 2;
     return static_cast<clockid_t>((~static_cast<unsigned>(pid) << 3) | kCpuClockSched);
 }
+
+constexpr Pid kKthreadd = 2;
 
 constexpr std::uint32_t kAllRights =
     PROCESS_TERMINATE | PROCESS_VM_READ | PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION;
@@ -86,7 +98,6 @@ bool LinuxProcessApi::Fail(int error) {
 
 void LinuxProcessApi::RefreshCapabilities() {
     capSysNice_ = HasEffectiveCapability(CAP_SYS_NICE);
-    capSysPtrace_ = HasEffectiveCapability(CAP_SYS_PTRACE);
     capKill_ = HasEffectiveCapability(CAP_KILL);
 }
 
@@ -102,20 +113,29 @@ bool LinuxProcessApi::Usable(const ProcessHandle& handle, std::uint32_t rights) 
 
 // ---- Opening -----------------------------------------------------------------------------------
 
-bool LinuxProcessApi::MayReadMemory(Pid pid, bool kernelThread) {
-    if (kernelThread)
-        return Fail(EACCES); // a kernel thread has no memory or executable of its own
-    if (capSysPtrace_)
-        return true;
-    // The exe link is only readable with ptrace read access to the process.
-    if (!ReadExeLink(ProcPath(pid, "exe")))
-        return Fail(errno == ENOENT ? EACCES : errno);
-    return true;
+std::optional<std::uint64_t> LinuxProcessApi::StartTime(const ProcessHandle& handle) {
+    const std::optional<std::string> text = ReadSmallFile(ProcPath(handle.pid(), "stat"));
+    const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
+    // While the process runs its PID cannot be given to another, so the file read was its own.
+    if (!stat || HasExited(handle.fd())) {
+        Fail(stat || !text ? ESRCH : EIO);
+        return std::nullopt;
+    }
+    return stat->startTime;
 }
 
-bool LinuxProcessApi::MaySetInformation(Pid pid, std::uint64_t startTime) {
+bool LinuxProcessApi::HasOwnMemory(Pid pid) {
+    // A kernel thread has no memory or executable of its own: its exe link gives ENOENT. The link
+    // is only readable with ptrace read access, which is what reading memory needs.
+    if (ReadExeLink(ProcPath(pid, "exe")))
+        return true;
+    return Fail(errno == ENOENT ? EACCES : errno);
+}
+
+bool LinuxProcessApi::MaySetInformation(const ProcessHandle& handle) {
     if (capSysNice_)
         return true;
+    const Pid pid = handle.pid();
     // Without CAP_SYS_NICE only the user's own processes can be changed ...
     const std::optional<std::string> status = ReadSmallFile(ProcPath(pid, "status"));
     const std::optional<ProcUids> uids = status ? ParseStatusUids(*status) : std::nullopt;
@@ -125,7 +145,10 @@ bool LinuxProcessApi::MaySetInformation(Pid pid, std::uint64_t startTime) {
         return Fail(EPERM);
     // ... and only where the process's limits let Kelvane return it to where it was first seen;
     // otherwise a lowered process could never be restored.
-    std::optional<ThreadSched> first = schedMemory_.Leader({static_cast<pid_t>(pid), startTime});
+    const std::optional<std::uint64_t> startTime = StartTime(handle);
+    if (!startTime)
+        return false;
+    std::optional<ThreadSched> first = schedMemory_.Leader({static_cast<pid_t>(pid), *startTime});
     if (!first)
         first = ReadThreadSched(static_cast<pid_t>(pid));
     if (!first)
@@ -162,25 +185,23 @@ ProcessHandle LinuxProcessApi::OpenProcess(std::uint32_t access, Pid pid) {
         Fail(EINVAL);
         return {};
     }
+    // The pidfd is the handle: it stands for this very process, and its PID cannot go to another
+    // process while the pidfd shows it running.
     const int fd = PidfdOpen(pid);
     if (fd < 0) {
         Fail(errno);
         return {};
     }
-    const std::optional<std::string> text = ReadSmallFile(ProcPath(pid, "stat"));
-    const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
-    bool ok = stat.has_value() || Fail(text ? EIO : errno);
-    if (ok && (access & PROCESS_VM_READ) != 0)
-        ok = MayReadMemory(pid, stat->isKernelThread());
-    if (ok && (access & PROCESS_SET_INFORMATION) != 0)
-        ok = stat->isKernelThread() ? Fail(EPERM) : MaySetInformation(pid, stat->startTime);
-    if (ok && (access & PROCESS_TERMINATE) != 0)
-        ok = stat->isKernelThread() ? Fail(EPERM) : MayTerminate(fd);
-    if (!ok) {
-        ::close(fd);
+    ProcessHandle handle(this, pid, access, fd, 0);
+    // Querying needs nothing more: any process of Kelvane's PID namespace can be looked at. The
+    // other rights are refused for kernel threads, which have no memory of their own.
+    if ((access & (PROCESS_VM_READ | PROCESS_SET_INFORMATION | PROCESS_TERMINATE)) != 0 && !HasOwnMemory(pid))
         return {};
-    }
-    return ProcessHandle(this, pid, access, fd, stat->startTime);
+    if ((access & PROCESS_SET_INFORMATION) != 0 && !MaySetInformation(handle))
+        return {};
+    if ((access & PROCESS_TERMINATE) != 0 && !MayTerminate(fd))
+        return {};
+    return handle;
 }
 
 ProcessHandle LinuxProcessApi::GetCurrentProcess() {
@@ -190,9 +211,7 @@ ProcessHandle LinuxProcessApi::GetCurrentProcess() {
         Fail(errno);
         return {};
     }
-    const std::optional<std::string> text = ReadSmallFile(ProcPath(self, "stat"));
-    const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
-    return ProcessHandle(this, self, kAllRights, fd, stat ? stat->startTime : 0);
+    return ProcessHandle(this, self, kAllRights, fd, 0);
 }
 
 void LinuxProcessApi::CloseHandle(ProcessHandle& handle) {
@@ -213,9 +232,12 @@ bool LinuxProcessApi::GetExitCodeProcess(const ProcessHandle& handle, std::uint3
     }
     // A zombie still tells its wait status; once reaped, nothing is left to read.
     exitCode = 0;
+    if (PidOfPidfd(handle.fd()) < 0)
+        return true;
     const std::optional<std::string> text = ReadSmallFile(ProcPath(handle.pid(), "stat"));
     const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
-    if (stat && stat->startTime == handle.identity() && stat->exitCode) {
+    // Still unreaped after the read: the file was this process's own.
+    if (stat && stat->exitCode && PidOfPidfd(handle.fd()) >= 0) {
         const int status = *stat->exitCode;
         exitCode = WIFSIGNALED(status) ? 128U + static_cast<unsigned>(WTERMSIG(status))
                                        : static_cast<unsigned>(WEXITSTATUS(status));
@@ -238,10 +260,9 @@ bool LinuxProcessApi::GetProcessTimes(const ProcessHandle& handle, ProcessTimes&
     times = {};
     if (!Usable(handle, PROCESS_QUERY_INFORMATION))
         return false;
-    const std::int64_t ticksToHundredNs = 10000000 / clockTicks_;
-    times.CreationTime = static_cast<CpuTicks>(handle.identity()) * ticksToHundredNs;
     // The process CPU clock counts in nanoseconds; it gives kernel and user time together, which is
     // all Kelvane uses. /proc/PID/stat (whole clock ticks) is the fall-back.
+    const std::int64_t ticksToHundredNs = 10000000 / clockTicks_;
     timespec ts{};
     if (::clock_gettime(ProcessCpuClock(handle.pid()), &ts) == 0) {
         times.UserTime = static_cast<CpuTicks>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
@@ -249,8 +270,9 @@ bool LinuxProcessApi::GetProcessTimes(const ProcessHandle& handle, ProcessTimes&
     }
     const std::optional<std::string> text = ReadSmallFile(ProcPath(handle.pid(), "stat"));
     const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
-    if (!stat || stat->startTime != handle.identity())
+    if (!stat || HasExited(handle.fd()))
         return Fail(stat ? ESRCH : errno);
+    times.CreationTime = static_cast<CpuTicks>(stat->startTime) * ticksToHundredNs;
     times.KernelTime = static_cast<CpuTicks>(stat->stime) * ticksToHundredNs;
     times.UserTime = static_cast<CpuTicks>(stat->utime) * ticksToHundredNs;
     return true;
@@ -279,8 +301,11 @@ bool LinuxProcessApi::SetPriorityClass(const ProcessHandle& handle, std::uint32_
         return false;
     if (!IsPriorityClass(priorityClass))
         return Fail(EINVAL);
+    const std::optional<std::uint64_t> startTime = StartTime(handle);
+    if (!startTime)
+        return false;
     const int error = SetProcessClass(ProcPath(handle.pid(), "task"), static_cast<pid_t>(handle.pid()),
-                                      handle.identity(), priorityClass, schedMemory_);
+                                      *startTime, priorityClass, schedMemory_);
     schedMemory_.Prune([this](SchedMemory::Key key) {
         const std::optional<std::string> text = ReadSmallFile(ProcPath(static_cast<Pid>(key.first), "stat"));
         const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
@@ -332,16 +357,28 @@ bool LinuxProcessApi::EnumProcesses(std::vector<Pid>& pids) {
     pids.reserve(entries.size());
     for (const int entry : entries) {
         const Pid pid = static_cast<Pid>(entry);
-        const std::optional<std::string> text = ReadSmallFile(ProcPath(pid, "stat"));
-        const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
-        if (!stat)
-            continue; // ended meanwhile
-        // The kernel's threads are the threads of the system process; kthreadd stands for it.
-        if (stat->isKernelThread() && stat->comm != "kthreadd")
-            continue;
-        pids.push_back(pid);
+        if (!IsKernelThread(pid))
+            pids.push_back(pid);
     }
     return true;
+}
+
+bool LinuxProcessApi::IsKernelThread(Pid pid) const {
+    // Every process of its own has an exe link; reading it is much cheaper than the stat file.
+    // Where the link is refused (another user's process without CAP_SYS_PTRACE) the stat file's
+    // flags tell.
+    const std::string exe = ProcPath(pid, "exe");
+    char target[8];
+    if (::readlink(exe.c_str(), target, sizeof target) >= 0)
+        return false;
+    if (errno == ENOENT && pid != kKthreadd)
+        return true; // no executable: a kernel thread, or a process that is ending or gone
+    const std::optional<std::string> text = ReadSmallFile(ProcPath(pid, "stat"));
+    const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
+    if (!stat)
+        return true; // ended meanwhile: nothing to list
+    // The kernel's threads are the threads of the system process; kthreadd stands for it.
+    return stat->isKernelThread() && !(pid == kKthreadd && stat->comm == "kthreadd");
 }
 
 bool LinuxProcessApi::EnumProcessModules(const ProcessHandle& handle, ModuleHandle& firstModule) {

@@ -58,8 +58,11 @@ private:
     // The handle is usable for `rights` and its process has not exited; sets the error otherwise.
     bool Usable(const ProcessHandle& handle, std::uint32_t rights);
     bool Fail(int error);
-    bool MayReadMemory(Pid pid, bool kernelThread);
-    bool MaySetInformation(Pid pid, std::uint64_t startTime);
+    // The start time of the handle's process (clock ticks after boot); empty once it has exited.
+    std::optional<std::uint64_t> StartTime(const ProcessHandle& handle);
+    bool HasOwnMemory(Pid pid);
+    bool IsKernelThread(Pid pid) const;
+    bool MaySetInformation(const ProcessHandle& handle);
     bool MayTerminate(int pidfd);
     void RefreshCapabilities();
 
@@ -70,7 +73,6 @@ private:
     long clockTicks_ = 100;
     unsigned euid_ = 0;
     bool capSysNice_ = false;
-    bool capSysPtrace_ = false;
     bool capKill_ = false;
     linux_port::SchedMemory schedMemory_;
     std::unique_ptr<linux_port::X11Foreground> foreground_;
