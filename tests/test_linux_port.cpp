@@ -361,9 +361,17 @@ TEST(LinuxPort, UnprivilegedOpensOnlyWhatItCouldUndo) {
         ChildProcess returnable({"/bin/sleep", "60"}, [returnableNice] {
             ::setpriority(PRIO_PROCESS, 0, returnableNice);
         });
-        ::usleep(100000); // let both exec
+        ChildProcess noDump({TestChildPath(), "nodump"}, [] { ::setpriority(PRIO_PROCESS, 0, 19); });
+        noDump.ReadLine();
+        ::usleep(100000); // let the sleeps exec
         LinuxProcessApi api;
         std::string out;
+        // A non-dumpable process of the user's own: its memory is closed, but it can be adjusted
+        // and ended.
+        for (const std::uint32_t mask : {AccessMask::Query, AccessMask::Scan, AccessMask::SetAffinity,
+                                         AccessMask::Terminate})
+            out += api.OpenProcess(mask, static_cast<Pid>(noDump.pid())) ? '1' : '0';
+        out += ' ';
         for (const pid_t pid : {stuck.pid(), returnable.pid(), other})
             for (const std::uint32_t mask : {AccessMask::Query, AccessMask::Scan, AccessMask::Optimize,
                                              AccessMask::Terminate}) {
@@ -379,5 +387,5 @@ TEST(LinuxPort, UnprivilegedOpensOnlyWhatItCouldUndo) {
         return out;
     });
     // stuck: query, scan, terminate but no 1552; returnable: everything; root's: query only.
-    EXPECT_EQ(result, "1101 1111 1000 undone") << (limitRaised ? "RLIMIT_NICE 20" : "nice 19 stand-in");
+    EXPECT_EQ(result, "1011 1101 1111 1000 undone") << (limitRaised ? "RLIMIT_NICE 20" : "nice 19 stand-in");
 }

@@ -194,9 +194,14 @@ ProcessHandle LinuxProcessApi::OpenProcess(std::uint32_t access, Pid pid) {
     }
     ProcessHandle handle(this, pid, access, fd, 0);
     // Querying needs nothing more: any process of Kelvane's PID namespace can be looked at. The
-    // other rights are refused for kernel threads, which have no memory of their own.
-    if ((access & (PROCESS_VM_READ | PROCESS_SET_INFORMATION | PROCESS_TERMINATE)) != 0 && !HasOwnMemory(pid))
+    // other rights are refused for kernel threads.
+    if ((access & PROCESS_VM_READ) != 0) {
+        if (!HasOwnMemory(pid))
+            return {};
+    } else if ((access & (PROCESS_SET_INFORMATION | PROCESS_TERMINATE)) != 0 && KindOf(pid) != Kind::User) {
+        Fail(EACCES);
         return {};
+    }
     if ((access & PROCESS_SET_INFORMATION) != 0 && !MaySetInformation(handle))
         return {};
     if ((access & PROCESS_TERMINATE) != 0 && !MayTerminate(fd))
@@ -357,28 +362,31 @@ bool LinuxProcessApi::EnumProcesses(std::vector<Pid>& pids) {
     pids.reserve(entries.size());
     for (const int entry : entries) {
         const Pid pid = static_cast<Pid>(entry);
-        if (!IsKernelThread(pid))
+        // The kernel's threads are the threads of the system process; kthreadd stands for it.
+        const Kind kind = KindOf(pid);
+        if (kind == Kind::User || kind == Kind::Kthreadd)
             pids.push_back(pid);
     }
     return true;
 }
 
-bool LinuxProcessApi::IsKernelThread(Pid pid) const {
+LinuxProcessApi::Kind LinuxProcessApi::KindOf(Pid pid) const {
     // Every process of its own has an exe link; reading it is much cheaper than the stat file.
-    // Where the link is refused (another user's process without CAP_SYS_PTRACE) the stat file's
-    // flags tell.
+    // Where the link is refused (another user's or a non-dumpable process without
+    // CAP_SYS_PTRACE) the stat file's flags tell.
     const std::string exe = ProcPath(pid, "exe");
     char target[8];
     if (::readlink(exe.c_str(), target, sizeof target) >= 0)
-        return false;
+        return Kind::User;
     if (errno == ENOENT && pid != kKthreadd)
-        return true; // no executable: a kernel thread, or a process that is ending or gone
+        return Kind::KernelThread; // no executable: a kernel thread, or a process that is ending
     const std::optional<std::string> text = ReadSmallFile(ProcPath(pid, "stat"));
     const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
     if (!stat)
-        return true; // ended meanwhile: nothing to list
-    // The kernel's threads are the threads of the system process; kthreadd stands for it.
-    return stat->isKernelThread() && !(pid == kKthreadd && stat->comm == "kthreadd");
+        return Kind::Gone;
+    if (!stat->isKernelThread())
+        return Kind::User;
+    return pid == kKthreadd && stat->comm == "kthreadd" ? Kind::Kthreadd : Kind::KernelThread;
 }
 
 bool LinuxProcessApi::EnumProcessModules(const ProcessHandle& handle, ModuleHandle& firstModule) {

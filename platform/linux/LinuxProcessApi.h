@@ -61,7 +61,8 @@ private:
     // The start time of the handle's process (clock ticks after boot); empty once it has exited.
     std::optional<std::uint64_t> StartTime(const ProcessHandle& handle);
     bool HasOwnMemory(Pid pid);
-    bool IsKernelThread(Pid pid) const;
+    enum class Kind { User, KernelThread, Kthreadd, Gone };
+    Kind KindOf(Pid pid) const;
     bool MaySetInformation(const ProcessHandle& handle);
     bool MayTerminate(int pidfd);
     void RefreshCapabilities();

@@ -69,16 +69,16 @@ bool X11Foreground::Connect() {
 pid_t X11Foreground::ClientPidOfWindow(unsigned window) {
     if (!x_->haveXRes)
         return 0;
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    // Only the kind of ID asked for comes back: the PID of the client that created the window.
+    xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     xcb_res_query_client_ids_reply_t* reply = xcb_res_query_client_ids_reply(
-        x_->connection, xcb_res_query_client_ids(x_->connection, 1, &spec), nullptr);
+        x_->connection, xcb_res_query_client_ids(x_->connection, 1, &wanted), nullptr);
     if (reply == nullptr)
         return 0;
     pid_t pid = 0;
     for (xcb_res_client_id_value_iterator_t it = xcb_res_query_client_ids_ids_iterator(reply); it.rem > 0;
          xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
-            xcb_res_client_id_value_value_length(it.data) >= 1) {
+        if (xcb_res_client_id_value_value_length(it.data) >= 1) {
             pid = static_cast<pid_t>(*xcb_res_client_id_value_value(it.data));
             break;
         }

@@ -3,12 +3,14 @@
 //                     "ready <tid of the FIFO thread or 0>", then sleep until killed
 //   busy              burn CPU until killed, after printing "ready"
 //   exit CODE         exit at once with CODE
+//   nodump            make itself non-dumpable (as ssh-agent does), print "ready", sleep
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
@@ -17,6 +19,13 @@
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "exit") == 0)
         return argc >= 3 ? std::atoi(argv[2]) : 0;
+    if (argc >= 2 && std::strcmp(argv[1], "nodump") == 0) {
+        prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+        std::printf("ready\n");
+        std::fflush(stdout);
+        for (;;)
+            pause();
+    }
     if (argc >= 2 && std::strcmp(argv[1], "busy") == 0) {
         std::printf("ready\n");
         std::fflush(stdout);
@@ -52,6 +61,6 @@ int main(int argc, char** argv) {
         for (;;)
             pause();
     }
-    std::fprintf(stderr, "usage: kelvane_test_child threads N [fifo] | busy | exit CODE\n");
+    std::fprintf(stderr, "usage: kelvane_test_child threads N [fifo] | busy | exit CODE | nodump\n");
     return 2;
 }
