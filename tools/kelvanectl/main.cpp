@@ -8,6 +8,7 @@
 #include "engine/MessageStrings.h"
 #include "platform/linux/LinuxProcessApi.h"
 #include "tools/kelvanectl/Commands.h"
+#include "tools/kelvanectl/IniCommands.h"
 
 namespace {
 
@@ -22,7 +23,12 @@ private:
 
 void Usage(QTextStream& err) {
     err << "usage: kelvanectl classes PID...\n"
-           "       kelvanectl foreground\n";
+           "       kelvanectl foreground\n"
+           "       kelvanectl ini get FILE SECTION KEY [DEFAULT]\n"
+           "       kelvanectl ini set FILE SECTION KEY VALUE\n"
+           "       kelvanectl ini keys FILE SECTION\n"
+           "       kelvanectl ini erase FILE SECTION\n"
+           "       kelvanectl ini delete FILE SECTION KEY\n";
 }
 
 } // namespace
@@ -37,6 +43,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QString command = args.takeFirst();
+    if (command == QLatin1String("ini"))
+        return kelvane::CommandIni(args, out, err);
 
     ConsoleHost host(err);
     kelvane::MessageStrings strings;

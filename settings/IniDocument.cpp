@@ -1,0 +1,282 @@
+#include "settings/IniDocument.h"
+
+#include <QtEndian>
+#include <algorithm>
+
+namespace kelvane {
+
+namespace {
+
+const QByteArray kUtf16Bom("\xFF\xFE", 2);
+const QByteArray kUtf8Bom("\xEF\xBB\xBF", 3);
+
+// The lookup form of a section or key name.
+QString NameKey(const QString& name) { return AsciiLower(name.trimmed()); }
+
+} // namespace
+
+QString AsciiLower(const QString& text) {
+    QString lower = text;
+    for (QChar& c : lower)
+        if (c.unicode() >= 'A' && c.unicode() <= 'Z')
+            c = QChar(static_cast<char16_t>(c.unicode() + ('a' - 'A')));
+    return lower;
+}
+
+IniDocument::IniDocument(Encoding encoding) : encoding_(encoding) {
+    if (encoding_ == Encoding::Utf16Le)
+        prefix_ = kUtf16Bom;
+    newline_ = Encode(QStringLiteral("\n"));
+    sections_.emplace_back();
+}
+
+IniDocument IniDocument::Parse(const QByteArray& bytes) {
+    const bool utf16 = bytes.startsWith(kUtf16Bom);
+    IniDocument doc(utf16 ? Encoding::Utf16Le : Encoding::Utf8);
+    doc.prefix_ = utf16 ? kUtf16Bom : (bytes.startsWith(kUtf8Bom) ? kUtf8Bom : QByteArray());
+    const qsizetype unit = utf16 ? 2 : 1;
+    const char* data = bytes.constData();
+    const qsizetype size = bytes.size();
+
+    auto codeAt = [&](qsizetype i) -> char16_t {
+        return utf16 ? qFromLittleEndian<char16_t>(data + i) : static_cast<char16_t>(static_cast<unsigned char>(data[i]));
+    };
+    qsizetype start = doc.prefix_.size();
+    qsizetype i = start;
+    bool newlineKnown = false;
+    while (start < size) {
+        // A trailing odd byte of a UTF-16 text stays in the last line's bytes.
+        while (i + unit <= size && codeAt(i) != u'\r' && codeAt(i) != u'\n')
+            i += unit;
+        if (i + unit > size) {
+            Line line;
+            line.raw = bytes.mid(start);
+            doc.Classify(line);
+            doc.sections_.back().lines.push_back(std::move(line));
+            break;
+        }
+        qsizetype end = i + unit;
+        if (codeAt(i) == u'\r' && end + unit <= size && codeAt(end) == u'\n')
+            end += unit;
+        Line line;
+        line.raw = bytes.mid(start, i - start);
+        line.eol = bytes.mid(i, end - i);
+        if (!newlineKnown) {
+            doc.newline_ = line.eol;
+            newlineKnown = true;
+        }
+        doc.Classify(line);
+        if (line.kind == Line::Kind::Section) {
+            Section section;
+            section.header = std::move(line);
+            doc.sections_.push_back(std::move(section));
+        } else {
+            doc.sections_.back().lines.push_back(std::move(line));
+        }
+        start = i = end;
+    }
+    // A last line without a line end may be a section header as well.
+    Section& last = doc.sections_.back();
+    if (!last.lines.empty() && last.lines.back().kind == Line::Kind::Section) {
+        Section section;
+        section.header = std::move(last.lines.back());
+        last.lines.pop_back();
+        doc.sections_.push_back(std::move(section));
+    }
+    doc.Reindex();
+    return doc;
+}
+
+QByteArray IniDocument::Serialize() const {
+    QByteArray out = prefix_;
+    for (const Section& section : sections_) {
+        if (section.header)
+            out += section.header->raw + section.header->eol;
+        for (const Line& line : section.lines)
+            out += line.raw + line.eol;
+    }
+    return out;
+}
+
+QString IniDocument::Decode(const QByteArray& raw) const {
+    if (encoding_ == Encoding::Utf8)
+        return QString::fromUtf8(raw);
+    QString text(raw.size() / 2, Qt::Uninitialized);
+    qFromLittleEndian<char16_t>(raw.constData(), text.size(), text.data());
+    return text;
+}
+
+QByteArray IniDocument::Encode(const QString& text) const {
+    if (encoding_ == Encoding::Utf8)
+        return text.toUtf8();
+    QByteArray raw(text.size() * 2, Qt::Uninitialized);
+    qToLittleEndian<char16_t>(text.constData(), text.size(), raw.data());
+    return raw;
+}
+
+void IniDocument::Classify(Line& line) const {
+    const QString text = Decode(line.raw).trimmed();
+    line.kind = Line::Kind::Other;
+    if (text.startsWith(u'[')) {
+        // Up to the last "]", so that a path holding "]" stays one name.
+        const qsizetype close = text.lastIndexOf(u']');
+        line.kind = Line::Kind::Section;
+        line.name = text.mid(1, close > 0 ? close - 1 : -1).trimmed();
+        return;
+    }
+    if (text.startsWith(u';'))
+        return;
+    const qsizetype equals = text.indexOf(u'=');
+    if (equals <= 0)
+        return;
+    line.name = text.left(equals).trimmed();
+    if (line.name.isEmpty())
+        return;
+    line.kind = Line::Kind::Key;
+    QString value = text.mid(equals + 1).trimmed();
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    line.value = value;
+}
+
+IniDocument::Line IniDocument::MakeLine(const QString& text) const {
+    Line line;
+    line.raw = Encode(text);
+    line.eol = newline_;
+    Classify(line);
+    return line;
+}
+
+void IniDocument::Reindex() {
+    index_.clear();
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        if (!sections_[i].header)
+            continue;
+        const QString key = AsciiLower(sections_[i].header->name);
+        if (!index_.contains(key)) // only the first of duplicate sections counts
+            index_.insert(key, i);
+    }
+}
+
+const IniDocument::Section* IniDocument::FindSection(const QString& name) const {
+    const auto it = index_.constFind(NameKey(name));
+    return it == index_.constEnd() ? nullptr : &sections_[it.value()];
+}
+
+IniDocument::Section* IniDocument::FindSection(const QString& name) {
+    const auto it = index_.constFind(NameKey(name));
+    return it == index_.constEnd() ? nullptr : &sections_[it.value()];
+}
+
+std::optional<QString> IniDocument::Read(const QString& section, const QString& key) const {
+    const Section* s = FindSection(section);
+    if (s == nullptr)
+        return std::nullopt;
+    const QString wanted = NameKey(key);
+    for (const Line& line : s->lines)
+        if (line.kind == Line::Kind::Key && AsciiLower(line.name) == wanted)
+            return line.value.left(kMaxIniValueLength);
+    return std::nullopt;
+}
+
+QStringList IniDocument::Keys(const QString& section) const {
+    QStringList keys;
+    const Section* s = FindSection(section);
+    if (s == nullptr)
+        return keys;
+    QStringList seen;
+    for (const Line& line : s->lines) {
+        if (line.kind != Line::Kind::Key)
+            continue;
+        const QString lower = AsciiLower(line.name);
+        if (!seen.contains(lower)) {
+            seen.append(lower);
+            keys.append(line.name);
+        }
+    }
+    return keys;
+}
+
+bool IniDocument::HasSection(const QString& section) const { return FindSection(section) != nullptr; }
+
+void IniDocument::EnsureLastLineEnds() {
+    for (auto it = sections_.rbegin(); it != sections_.rend(); ++it) {
+        Line* last = !it->lines.empty() ? &it->lines.back() : (it->header ? &*it->header : nullptr);
+        if (last != nullptr) {
+            if (last->eol.isEmpty())
+                last->eol = newline_;
+            return;
+        }
+    }
+}
+
+void IniDocument::Write(const QString& section, const QString& key, const QString& value) {
+    const QString text = key + u'=' + value;
+    Section* s = FindSection(section);
+    if (s == nullptr) {
+        EnsureLastLineEnds();
+        Section added;
+        added.header = MakeLine(u'[' + section + u']');
+        added.lines.push_back(MakeLine(text));
+        sections_.push_back(std::move(added));
+        index_.insert(NameKey(section), sections_.size() - 1);
+        modified_ = true;
+        return;
+    }
+    const QString wanted = NameKey(key);
+    std::size_t insertAt = 0;
+    for (std::size_t i = 0; i < s->lines.size(); ++i) {
+        Line& line = s->lines[i];
+        if (line.kind != Line::Kind::Key)
+            continue;
+        if (AsciiLower(line.name) == wanted) {
+            if (line.value == value)
+                return; // already so: leave the line as the user wrote it
+            const QByteArray eol = line.eol;
+            line = MakeLine(text);
+            line.eol = eol;
+            modified_ = true;
+            return;
+        }
+        insertAt = i + 1;
+    }
+    // After the section's last key (or right after its header): the line before it must end.
+    if (insertAt == 0) {
+        if (s->header->eol.isEmpty())
+            s->header->eol = newline_;
+    } else if (s->lines[insertAt - 1].eol.isEmpty()) {
+        s->lines[insertAt - 1].eol = newline_;
+    }
+    s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(insertAt), MakeLine(text));
+    modified_ = true;
+}
+
+void IniDocument::Delete(const QString& section, const QString& key) {
+    Section* s = FindSection(section);
+    if (s == nullptr)
+        return;
+    const QString wanted = NameKey(key);
+    const auto it = std::find_if(s->lines.begin(), s->lines.end(), [&wanted](const Line& line) {
+        return line.kind == Line::Kind::Key && AsciiLower(line.name) == wanted;
+    });
+    if (it != s->lines.end()) {
+        s->lines.erase(it);
+        modified_ = true;
+    }
+}
+
+void IniDocument::Erase(const QString& section) {
+    const auto it = index_.constFind(NameKey(section));
+    if (it == index_.constEnd())
+        return;
+    sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(it.value()));
+    Reindex();
+    modified_ = true;
+}
+
+bool IniDocument::IsSafeText(const QString& text) {
+    return std::none_of(text.begin(), text.end(),
+                        [](QChar c) { return c == u'\r' || c == u'\n' || c == u'\0'; });
+}
+
+} // namespace kelvane

@@ -1,0 +1,88 @@
+#pragma once
+// An INI text held as its lines, for reading keys and making changes that leave every other byte of
+// the file as it was. Reading follows the private-profile conventions that hand-edited files rely
+// on: names compare without regard to ASCII case, blanks around names and values are ignored, one
+// pair of matching quotes around a value is removed, ";" starts a comment, lines without "=" are no
+// keys, keys before the first section belong to no section, and only the first of duplicate sections
+// or keys counts. CR, LF and CR LF line ends are read.
+//
+// Encodings: a text starting with FF FE is UTF-16LE; anything else is UTF-8 (a UTF-8 byte-order
+// mark is kept). New lines are written in the text's own encoding and line end.
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace kelvane {
+
+// The longest value a read returns; longer values are cut.
+constexpr qsizetype kMaxIniValueLength = 2047;
+
+class IniDocument {
+public:
+    enum class Encoding { Utf8, Utf16Le };
+
+    // An empty document in `encoding` (a UTF-16LE one starts with its byte-order mark).
+    explicit IniDocument(Encoding encoding = Encoding::Utf16Le);
+    // Parses a file's bytes. Never fails: whatever is not a section or key line is kept as it is.
+    static IniDocument Parse(const QByteArray& bytes);
+
+    QByteArray Serialize() const;
+    Encoding encoding() const { return encoding_; }
+    // Whether a change has been made since parsing.
+    bool modified() const { return modified_; }
+
+    std::optional<QString> Read(const QString& section, const QString& key) const;
+    // The key names of the section in file order (each once); empty when the section is missing.
+    QStringList Keys(const QString& section) const;
+    bool HasSection(const QString& section) const;
+
+    // Replaces the key's value where it stands, or appends "key=value" after the last key of its
+    // section, or appends the section with the key at the end of the text.
+    void Write(const QString& section, const QString& key, const QString& value);
+    // Removes the key's line; nothing when there is no such key.
+    void Delete(const QString& section, const QString& key);
+    // Removes the section's header and every line up to the next section.
+    void Erase(const QString& section);
+
+    // A name or value holding CR, LF or NUL would let text become lines of its own: refused.
+    static bool IsSafeText(const QString& text);
+
+private:
+    struct Line {
+        QByteArray raw; // the line's bytes without its line end
+        QByteArray eol; // "\r\n", "\n", "\r" (in the file's encoding) or empty for the last line
+        enum class Kind { Other, Key, Section } kind = Kind::Other;
+        QString name;   // the key or section name (trimmed), for Key and Section lines
+        QString value;  // the value as read, for Key lines
+    };
+    // One section: its header line (none for the lines before the first section) and its lines.
+    struct Section {
+        std::optional<Line> header;
+        std::vector<Line> lines;
+    };
+
+    Line MakeLine(const QString& text) const;
+    void Classify(Line& line) const;
+    QString Decode(const QByteArray& raw) const;
+    QByteArray Encode(const QString& text) const;
+    Section* FindSection(const QString& name);
+    const Section* FindSection(const QString& name) const;
+    void Reindex();
+    void EnsureLastLineEnds();
+
+    Encoding encoding_;
+    QByteArray prefix_; // byte-order mark
+    QByteArray newline_;
+    std::vector<Section> sections_;
+    QHash<QString, std::size_t> index_; // lower-case section name -> first section of that name
+    bool modified_ = false;
+};
+
+// ASCII-only lower case, independent of the locale.
+QString AsciiLower(const QString& text);
+
+} // namespace kelvane

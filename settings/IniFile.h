@@ -1,0 +1,73 @@
+#pragma once
+// The settings file, accessed the way the private-profile functions do: every operation opens the
+// file by name, reads or changes it, and lets it go; nothing is kept in memory between operations,
+// so a hand edit made while Kelvane runs is seen by the next read and kept by the next write.
+// A write re-reads the file under a lock, applies all its changes and replaces the file once,
+// atomically. A file that does not exist yet is created as UTF-16LE with its byte-order mark.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "settings/IniDocument.h"
+
+namespace kelvane {
+
+// The outcome of a write: on failure `error` is "Unable to write to PATH" and `reason` the system's
+// text (or why the text was refused).
+struct IniResult {
+    bool ok = true;
+    QString error;
+    QString reason;
+    explicit operator bool() const { return ok; }
+};
+
+// Many changes made as one operation (as "Save Settings" writes hundreds of profiles).
+class IniBatch {
+public:
+    void Write(const QString& section, const QString& key, const QString& value) {
+        ops_.push_back({Op::Write, section, key, value});
+    }
+    void Delete(const QString& section, const QString& key) { ops_.push_back({Op::Delete, section, key, {}}); }
+    void Erase(const QString& section) { ops_.push_back({Op::Erase, section, {}, {}}); }
+    bool empty() const { return ops_.empty(); }
+    std::size_t size() const { return ops_.size(); }
+
+private:
+    friend class IniFile;
+    struct Op {
+        enum Kind { Write, Delete, Erase } kind;
+        QString section, key, value;
+    };
+    std::vector<Op> ops_;
+};
+
+class IniFile {
+public:
+    explicit IniFile(QString path) : path_(std::move(path)) {}
+    const QString& path() const { return path_; }
+
+    // The whole file as it is now, for reading many keys in one go. An absent or unreadable file
+    // gives an empty document (every key absent).
+    IniDocument Load() const;
+
+    // The key's value (at most 2047 characters); nothing when absent.
+    std::optional<QString> ReadString(const QString& section, const QString& key) const;
+    QStringList Keys(const QString& section) const;
+    bool KeyExists(const QString& section, const QString& key) const;
+
+    IniResult WriteString(const QString& section, const QString& key, const QString& value);
+    IniResult DeleteKey(const QString& section, const QString& key);
+    IniResult EraseSection(const QString& section);
+    // All changes of the batch in order, in one replacement of the file. When any text is refused
+    // nothing is written.
+    IniResult Apply(const IniBatch& batch);
+
+private:
+    IniResult Failure(const QString& reason) const;
+
+    QString path_;
+};
+
+} // namespace kelvane

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace kelvane {
+
+// Creates `path` holding only the UTF-16LE byte-order mark FF FE. False, with the file left as it
+// is, when it already exists or cannot be created.
+bool CreateUnicodeFile(const QString& path);
+
+// The file's size in bytes; -1 when it does not exist or cannot be looked at.
+std::int64_t GetFileSize64(const QString& path);
+
+} // namespace kelvane
