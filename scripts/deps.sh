@@ -7,7 +7,8 @@ build_pkgs=(cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev libgl-dev l
             libxcb1-dev libxcb-ewmh-dev libxcb-res0-dev)
 run_pkgs=(xvfb xauth openbox)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth openbox xdotool x11-utils
-           procps util-linux libcap2-bin passwd)
+           procps util-linux libcap2-bin passwd binutils-mingw-w64-x86-64 cpp desktop-file-utils
+           tzdata dpkg)
 
 want=("${build_pkgs[@]}")
 case "${1:-}" in

@@ -199,15 +199,25 @@ QStringList IniDocument::Keys(const QString& section) const {
 
 bool IniDocument::HasSection(const QString& section) const { return FindSection(section) != nullptr; }
 
+void IniDocument::EndLine(Line& line) const {
+    if (!line.eol.isEmpty())
+        return;
+    // A damaged UTF-16 text may end in half a character: make it whole, or everything written
+    // after it would be read one byte off.
+    if (encoding_ == Encoding::Utf16Le && line.raw.size() % 2 != 0)
+        line.raw += '\0';
+    line.eol = newline_;
+}
+
 void IniDocument::EnsureLastLineEnds() {
     for (auto it = sections_.rbegin(); it != sections_.rend(); ++it) {
         Line* last = !it->lines.empty() ? &it->lines.back() : (it->header ? &*it->header : nullptr);
         if (last != nullptr) {
-            if (last->eol.isEmpty())
-                last->eol = newline_;
+            EndLine(*last);
             return;
         }
     }
+    // Only the byte-order mark (or nothing): a damaged UTF-8 mark is no concern here.
 }
 
 void IniDocument::Write(const QString& section, const QString& key, const QString& value) {
@@ -241,12 +251,7 @@ void IniDocument::Write(const QString& section, const QString& key, const QStrin
         insertAt = i + 1;
     }
     // After the section's last key (or right after its header): the line before it must end.
-    if (insertAt == 0) {
-        if (s->header->eol.isEmpty())
-            s->header->eol = newline_;
-    } else if (s->lines[insertAt - 1].eol.isEmpty()) {
-        s->lines[insertAt - 1].eol = newline_;
-    }
+    EndLine(insertAt == 0 ? *s->header : s->lines[insertAt - 1]);
     s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(insertAt), MakeLine(text));
     modified_ = true;
 }

@@ -72,6 +72,7 @@ private:
     Section* FindSection(const QString& name);
     const Section* FindSection(const QString& name) const;
     void Reindex();
+    void EndLine(Line& line) const;
     void EnsureLastLineEnds();
 
     Encoding encoding_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -20,15 +21,26 @@ std::string ChildPath() {
     return testChild.substr(0, testChild.rfind('/')) + "/x_window_child";
 }
 
-// Polls `condition` for up to five seconds.
+// Polls `condition` for up to ten seconds.
 template <typename F> bool WaitFor(F condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
         if (condition())
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return condition();
+}
+
+std::string Shell(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
+        char chunk[256];
+        while (std::fgets(chunk, sizeof chunk, pipe) != nullptr)
+            output += chunk;
+        ::pclose(pipe);
+    }
+    return output;
 }
 
 bool HasDisplay() {
@@ -72,6 +84,7 @@ TEST(Foreground, IsTheOwnerOfTheWindowActivatedLast) {
         EXPECT_TRUE(WaitFor([&] {
             return std::system(activate.c_str()) == 0 && api.GetForegroundProcessId() == static_cast<Pid>(pid);
         }))
-            << "window " << window << " foreground " << api.GetForegroundProcessId() << " expected " << pid;
+            << "window " << window << " foreground " << api.GetForegroundProcessId() << " expected " << pid
+            << "; the desktop says: " << Shell("xprop -root _NET_ACTIVE_WINDOW; xdotool getactivewindow");
     }
 }

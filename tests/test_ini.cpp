@@ -1,0 +1,381 @@
+// The INI layer: reading hand-edited files, changes that keep every other byte, atomic writes.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+#include <QTemporaryDir>
+#include <csignal>
+#include <random>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "settings/IniDocument.h"
+#include "settings/IniFile.h"
+#include "tools/kelvanectl/IniCommands.h"
+
+using namespace kelvane;
+
+namespace {
+
+QByteArray Utf16(const QString& text) {
+    QByteArray bytes("\xFF\xFE", 2);
+    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+
+QString ReadOr(const IniDocument& doc, const char* section, const char* key, const char* absent = "<absent>") {
+    return doc.Read(QString::fromUtf8(section), QString::fromUtf8(key)).value_or(QString::fromUtf8(absent));
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A file as people edit it by hand.
+const QByteArray kHandEdited = "; Kelvane settings\n"
+                               "orphan=before any section\n"
+                               "\n"
+                               "[Preferences]\r\n"
+                               "  RefreshInterval =  750  \r\n"
+                               "Quoted = \"  spaced  \"\n"
+                               "single='x'\n"
+                               "mismatched=\"x'\n"
+                               ";OptimizerEnabled=1\n"
+                               "not a key line\n"
+                               "refreshinterval=999\n"
+                               "\n"
+                               "[ /usr/bin/app ]\r"
+                               "Priority=128\r"
+                               "[preferences]\n"
+                               "ALU=1\n"
+                               "[Last]\n"
+                               "Key=no final newline";
+
+} // namespace
+
+struct ReadCase {
+    const char* section;
+    const char* key;
+    const char* expected;
+};
+
+class IniReading : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(IniReading, FollowsTheHandEditingConventions) {
+    const IniDocument doc = IniDocument::Parse(kHandEdited);
+    EXPECT_EQ(ReadOr(doc, GetParam().section, GetParam().key), QString::fromUtf8(GetParam().expected));
+    const IniDocument wide = IniDocument::Parse(Utf16(QString::fromUtf8(kHandEdited)));
+    EXPECT_EQ(ReadOr(wide, GetParam().section, GetParam().key), QString::fromUtf8(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniReading,
+    testing::Values(ReadCase{"Preferences", "RefreshInterval", "750"},  // blanks around key and value
+                    ReadCase{"PREFERENCES", "refreshINTERVAL", "750"},  // case; the first duplicate wins
+                    ReadCase{"Preferences", "Quoted", "  spaced  "},    // one pair of quotes removed
+                    ReadCase{"Preferences", "single", "x"},
+                    ReadCase{"Preferences", "mismatched", "\"x'"},
+                    ReadCase{"Preferences", "OptimizerEnabled", "<absent>"}, // a comment
+                    ReadCase{"Preferences", "not a key line", "<absent>"},
+                    ReadCase{"Preferences", "ALU", "<absent>"},         // in the second, ignored section
+                    ReadCase{"", "orphan", "<absent>"},                  // before any section
+                    ReadCase{"/usr/bin/app", "Priority", "128"},        // CR line ends, blanks in brackets
+                    ReadCase{"Last", "Key", "no final newline"},
+                    ReadCase{"Missing", "Key", "<absent>"}));
+
+TEST(IniDocument, ListsKeysOnceInFileOrder) {
+    const IniDocument doc = IniDocument::Parse(kHandEdited);
+    EXPECT_EQ(doc.Keys(QStringLiteral("preferences")),
+              (QStringList{QStringLiteral("RefreshInterval"), QStringLiteral("Quoted"), QStringLiteral("single"),
+                           QStringLiteral("mismatched")}));
+    EXPECT_TRUE(doc.Keys(QStringLiteral("Missing")).isEmpty());
+}
+
+TEST(IniDocument, LongValuesAreCutAndNulsDoNotStopTheLine) {
+    QByteArray text = "[S]\nlong=" + QByteArray(5000, 'v') + "\nnul=a";
+    text += '\0';
+    text += "b\n";
+    const IniDocument doc = IniDocument::Parse(text);
+    EXPECT_EQ(doc.Read(QStringLiteral("S"), QStringLiteral("long"))->size(), kMaxIniValueLength);
+    EXPECT_EQ(doc.Read(QStringLiteral("S"), QStringLiteral("nul"))->size(), 3);
+    EXPECT_EQ(doc.Serialize(), text);
+}
+
+// Every change touches its own line only; all other bytes stay.
+struct EditCase {
+    const char* name;
+    std::function<void(IniDocument&)> edit;
+    QByteArray expected;
+};
+
+class IniEditing : public testing::TestWithParam<EditCase> {};
+
+TEST_P(IniEditing, KeepsEveryOtherByte) {
+    IniDocument doc = IniDocument::Parse(kHandEdited);
+    ASSERT_EQ(doc.Serialize(), kHandEdited);
+    GetParam().edit(doc);
+    EXPECT_EQ(doc.Serialize(), GetParam().expected);
+    EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Serialize(), GetParam().expected);
+}
+
+namespace {
+QByteArray Replaced(const char* before, const char* after) {
+    QByteArray text = kHandEdited;
+    const qsizetype at = text.indexOf(before);
+    return text.replace(at, static_cast<qsizetype>(std::strlen(before)), after);
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, IniEditing,
+    testing::Values(
+        EditCase{"ReplaceInPlace",
+                 [](IniDocument& d) { d.Write(QStringLiteral("preferences"), QStringLiteral("RefreshInterval"), QStringLiteral("500")); },
+                 Replaced("  RefreshInterval =  750  \r\n", "RefreshInterval=500\r\n")},
+        EditCase{"SameValueLeavesTheLine",
+                 [](IniDocument& d) { d.Write(QStringLiteral("Preferences"), QStringLiteral("refreshinterval"), QStringLiteral("750")); },
+                 kHandEdited},
+        EditCase{"AppendAfterTheLastKey",
+                 [](IniDocument& d) { d.Write(QStringLiteral("Preferences"), QStringLiteral("ALU"), QStringLiteral("0")); },
+                 Replaced("refreshinterval=999\n", "refreshinterval=999\nALU=0\n")},
+        EditCase{"AppendToTheLastLineWithoutNewline",
+                 [](IniDocument& d) { d.Write(QStringLiteral("Last"), QStringLiteral("Other"), QStringLiteral("2")); },
+                 kHandEdited + "\nOther=2\n"},
+        EditCase{"NewSectionAtTheEnd",
+                 [](IniDocument& d) { d.Write(QStringLiteral("/opt/new app"), QStringLiteral("Tabu"), QStringLiteral("1")); },
+                 kHandEdited + "\n[/opt/new app]\nTabu=1\n"},
+        EditCase{"DeleteKey",
+                 [](IniDocument& d) { d.Delete(QStringLiteral("/USR/BIN/APP"), QStringLiteral("priority")); },
+                 Replaced("Priority=128\r", "")},
+        EditCase{"EraseSection",
+                 [](IniDocument& d) { d.Erase(QStringLiteral("/usr/bin/app")); },
+                 Replaced("[ /usr/bin/app ]\rPriority=128\r", "")},
+        EditCase{"MissingThingsChangeNothing",
+                 [](IniDocument& d) {
+                     d.Delete(QStringLiteral("Nope"), QStringLiteral("x"));
+                     d.Erase(QStringLiteral("Nope"));
+                 },
+                 kHandEdited}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(IniDocument, Utf16KeepsItsEncodingOddBytesAndLoneSurrogates) {
+    QByteArray bytes = Utf16(QStringLiteral("[A]\r\nk=v\r\n"));
+    bytes += QByteArray("\x00\xD8", 2); // a lone high surrogate
+    bytes += QByteArray("=\x00x\x00\r\x00\n\x00", 8);
+    bytes += '\x41';                      // an odd trailing byte
+    IniDocument doc = IniDocument::Parse(bytes);
+    EXPECT_EQ(doc.encoding(), IniDocument::Encoding::Utf16Le);
+    ASSERT_EQ(doc.Serialize(), bytes);
+    doc.Write(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("w\u00e9"));
+    QByteArray expected = bytes;
+    expected.replace(Utf16(QStringLiteral("k=v")).mid(2), Utf16(QStringLiteral("k=w\u00e9")).mid(2));
+    EXPECT_EQ(doc.Serialize(), expected);
+    EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Read(QStringLiteral("a"), QStringLiteral("K")), QStringLiteral("w\u00e9"));
+}
+
+// Random bytes built from the characters that matter to the parser: parsing never crashes, gives
+// the same bytes back, and a write then reads back.
+TEST(IniDocument, RandomTextsSurviveParsingAndWriting) {
+    std::mt19937 random(20261209);
+    const char alphabet[] = "[]=;\"' \t\r\nabAB\0\xFF\xFE\xD8\xC3";
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes;
+        if (round % 3 == 0)
+            bytes = QByteArray("\xFF\xFE", 2);
+        const int length = static_cast<int>(random() % 200);
+        for (int i = 0; i < length; ++i)
+            bytes += alphabet[random() % (sizeof alphabet - 1)];
+        IniDocument doc = IniDocument::Parse(bytes);
+        ASSERT_EQ(doc.Serialize(), bytes) << round;
+        doc.Read(QStringLiteral("a"), QStringLiteral("b"));
+        doc.Keys(QStringLiteral("A"));
+        doc.Write(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("value"));
+        const IniDocument again = IniDocument::Parse(doc.Serialize());
+        ASSERT_EQ(again.Read(QStringLiteral("A"), QStringLiteral("B")), QStringLiteral("value")) << round;
+        doc.Erase(QStringLiteral("a"));
+        ASSERT_FALSE(IniDocument::Parse(doc.Serialize()).HasSection(QStringLiteral("a")) &&
+                     IniDocument::Parse(doc.Serialize()).Read(QStringLiteral("a"), QStringLiteral("b")) ==
+                         QStringLiteral("value"))
+            << round;
+    }
+}
+
+TEST(IniDocument, TenMegabytesParse) {
+    QByteArray big;
+    big.reserve(10 * 1024 * 1024 + 100);
+    for (int i = 0; big.size() < 10 * 1024 * 1024; ++i)
+        big += "[Section " + QByteArray::number(i) + "]\nKey=" + QByteArray(40, 'x') + "\n";
+    IniDocument doc = IniDocument::Parse(big);
+    EXPECT_EQ(doc.Read(QStringLiteral("Section 7"), QStringLiteral("key"))->size(), 40);
+    doc.Write(QStringLiteral("Section 7"), QStringLiteral("key"), QStringLiteral("y"));
+    EXPECT_EQ(doc.Serialize().size(), big.size() - 39);
+}
+
+// ---- The file -----------------------------------------------------------------------------------
+
+class IniFileTest : public testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("kelvane.ini"));
+};
+
+TEST_F(IniFileTest, MissingFileIsCreatedAsUtf16AndReadsAsEmpty) {
+    IniFile file(path);
+    EXPECT_FALSE(file.ReadString(QStringLiteral("Preferences"), QStringLiteral("ALU")));
+    EXPECT_TRUE(file.DeleteKey(QStringLiteral("S"), QStringLiteral("k")));
+    EXPECT_FALSE(QFile::exists(path)) << "a change that changes nothing creates no file";
+    ASSERT_TRUE(file.WriteString(QStringLiteral("Preferences"), QStringLiteral("ALU"), QStringLiteral("1")));
+    EXPECT_EQ(ReadBytes(path), Utf16(QStringLiteral("[Preferences]\nALU=1\n")));
+}
+
+TEST_F(IniFileTest, HandEditsBetweenOperationsAreSeenAndKept) {
+    IniFile file(path);
+    WriteBytes(path, kHandEdited);
+    ASSERT_TRUE(file.WriteString(QStringLiteral("Last"), QStringLiteral("Key"), QStringLiteral("1")));
+    QByteArray edited = ReadBytes(path);
+    edited.replace("Priority=128", "Priority=64");
+    WriteBytes(path, edited);
+    EXPECT_EQ(file.ReadString(QStringLiteral("/usr/bin/app"), QStringLiteral("Priority")), QStringLiteral("64"));
+    ASSERT_TRUE(file.WriteString(QStringLiteral("Preferences"), QStringLiteral("single"), QStringLiteral("y")));
+    EXPECT_EQ(file.ReadString(QStringLiteral("/usr/bin/app"), QStringLiteral("Priority")), QStringLiteral("64"));
+    EXPECT_EQ(ReadBytes(path).left(18), QByteArray("; Kelvane settings"));
+}
+
+TEST_F(IniFileTest, RefusesTextThatWouldMakeLinesOfItsOwn) {
+    IniFile file(path);
+    WriteBytes(path, kHandEdited);
+    const QString nul(QChar(u'\0'));
+    const std::vector<std::array<QString, 3>> refused = {
+        {QStringLiteral("S\n[Preferences]"), QStringLiteral("k"), QStringLiteral("v")},
+        {QStringLiteral("S"), QStringLiteral("k\r"), QStringLiteral("v")},
+        {QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v\nALU=1")},
+        {QStringLiteral("S"), QStringLiteral("k") + nul, QStringLiteral("v")},
+        {QStringLiteral("S"), QStringLiteral("a=b"), QStringLiteral("v")},
+        {QStringLiteral("S"), QStringLiteral(";k"), QStringLiteral("v")},
+        {QStringLiteral("S"), QStringLiteral(" "), QStringLiteral("v")}};
+    for (const auto& [section, key, value] : refused) {
+        const IniResult result = file.WriteString(section, key, value);
+        EXPECT_FALSE(result.ok) << key.toStdString();
+        EXPECT_EQ(result.error, QStringLiteral("Unable to write to ") + path);
+    }
+    IniBatch batch;
+    batch.Write(QStringLiteral("S"), QStringLiteral("fine"), QStringLiteral("1"));
+    batch.Write(QStringLiteral("S"), QStringLiteral("bad"), QStringLiteral("1\n2"));
+    EXPECT_FALSE(file.Apply(batch));
+    EXPECT_EQ(ReadBytes(path), kHandEdited) << "a refused batch writes nothing";
+}
+
+TEST_F(IniFileTest, ReadOnlyFileIsNotReplaced) {
+    WriteBytes(path, kHandEdited);
+    ::chmod(QFile::encodeName(path).constData(), 0444);
+    IniFile file(path);
+    const IniResult result = file.WriteString(QStringLiteral("Preferences"), QStringLiteral("ALU"), QStringLiteral("1"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, QStringLiteral("Unable to write to ") + path);
+    EXPECT_EQ(ReadBytes(path), kHandEdited);
+}
+
+TEST_F(IniFileTest, KeepsModeAndFollowsSymlinks) {
+    const QString target = dir.filePath(QStringLiteral("real.ini"));
+    WriteBytes(target, kHandEdited);
+    ::chmod(QFile::encodeName(target).constData(), 0640);
+    ASSERT_TRUE(QFile::link(QStringLiteral("real.ini"), path));
+    IniFile file(path);
+    ASSERT_TRUE(file.WriteString(QStringLiteral("Preferences"), QStringLiteral("ALU"), QStringLiteral("1")));
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(IniFile(target).ReadString(QStringLiteral("Preferences"), QStringLiteral("ALU")), QStringLiteral("1"));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640U);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2)
+        << "no temporary file is left behind";
+}
+
+// A writer killed at any moment leaves the old or the new file, never a torn one.
+TEST_F(IniFileTest, KilledWritersNeverLeaveATornFile) {
+    constexpr int kKeys = 200;
+    auto batchOf = [](int round) {
+        IniBatch batch;
+        for (int k = 0; k < kKeys; ++k)
+            batch.Write(QStringLiteral("/usr/bin/p%1").arg(k % 40), QStringLiteral("Key%1").arg(k),
+                        QString::number(round));
+        return batch;
+    };
+    IniFile file(path);
+    ASSERT_TRUE(file.Apply(batchOf(0)));
+    std::mt19937 random(7);
+    for (int kill = 0; kill < 25; ++kill) {
+        const pid_t writer = ::fork();
+        if (writer == 0) {
+            IniFile own(path);
+            for (int round = 1;; ++round)
+                own.Apply(batchOf(round));
+        }
+        ::usleep(static_cast<useconds_t>(1000 + random() % 20000));
+        ::kill(writer, SIGKILL);
+        ::waitpid(writer, nullptr, 0);
+        const IniDocument doc = file.Load();
+        const std::optional<QString> first = doc.Read(QStringLiteral("/usr/bin/p0"), QStringLiteral("Key0"));
+        ASSERT_TRUE(first) << "kill " << kill;
+        for (int k = 0; k < kKeys; ++k)
+            ASSERT_EQ(doc.Read(QStringLiteral("/usr/bin/p%1").arg(k % 40), QStringLiteral("Key%1").arg(k)), first)
+                << "kill " << kill << " key " << k;
+    }
+    ASSERT_TRUE(file.WriteString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "the next writer clears what killed writers left";
+}
+
+// ---- kelvanectl ini -----------------------------------------------------------------------------
+
+namespace {
+struct Ctl {
+    int status = 0;
+    QString out, err;
+};
+Ctl RunIni(const QStringList& args) {
+    Ctl result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    result.status = CommandIni(args, out, err);
+    out.flush();
+    err.flush();
+    return result;
+}
+} // namespace
+
+TEST_F(IniFileTest, KelvanectlIniCommands) {
+    auto run = [this](std::initializer_list<const char*> words) {
+        QStringList args;
+        for (const char* word : words)
+            args.append(QString::fromUtf8(word));
+        args.insert(1, path);
+        return RunIni(args);
+    };
+    EXPECT_EQ(run({"get", "S", "k"}).status, 1);
+    EXPECT_EQ(run({"get", "S", "k", "dflt"}).out, QStringLiteral("dflt\n"));
+    EXPECT_EQ(run({"set", "/usr/bin/a b", "Priority", "128"}).status, 0);
+    EXPECT_TRUE(ReadBytes(path).startsWith("\xFF\xFE")) << "created as UTF-16LE";
+    EXPECT_EQ(run({"set", "/usr/bin/a b", "Tabu", "1"}).status, 0);
+    EXPECT_EQ(run({"get", "/USR/BIN/A B", "priority"}).out, QStringLiteral("128\n"));
+    EXPECT_EQ(run({"keys", "/usr/bin/a b"}).out, QStringLiteral("Priority\nTabu\n"));
+    EXPECT_EQ(run({"delete", "/usr/bin/a b", "Tabu"}).status, 0);
+    EXPECT_EQ(run({"keys", "/usr/bin/a b"}).out, QStringLiteral("Priority\n"));
+    EXPECT_EQ(run({"erase", "/usr/bin/a b"}).status, 0);
+    EXPECT_EQ(run({"keys", "/usr/bin/a b"}).out, QString());
+    const Ctl refused = run({"set", "S", "k", "a\nb"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.startsWith(QStringLiteral("Unable to write to ") + path));
+    EXPECT_EQ(run({"frobnicate", "S"}).status, 2);
+}
