@@ -1,10 +1,10 @@
 #include "settings/SettingsLocation.h"
 
 #include "util/FileUtil.h"
+#include "util/XdgDirs.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace kelvane {
 
@@ -20,10 +20,7 @@ QString SettingsFilePath(const QString& executablePath) {
         if (QFileInfo::exists(portable))
             return portable;
     }
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty() || !QDir::isAbsolutePath(config))
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/kelvane/") + kFileName;
+    return XdgConfigHome() + QStringLiteral("/kelvane/") + kFileName;
 }
 
 QString BesideSettingsFile(const QString& settingsPath, const QString& fileName) {

@@ -13,6 +13,7 @@
 
 using namespace kelvane;
 using kelvane::test::ChildProcess;
+using kelvane::test::Shell;
 
 namespace {
 
@@ -30,17 +31,6 @@ template <typename F> bool WaitFor(F condition) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return condition();
-}
-
-std::string Shell(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
-        char chunk[256];
-        while (std::fgets(chunk, sizeof chunk, pipe) != nullptr)
-            output += chunk;
-        ::pclose(pipe);
-    }
-    return output;
 }
 
 bool HasDisplay() {

@@ -22,20 +22,10 @@
 
 using namespace kelvane;
 using kelvane::test::ChildProcess;
+using kelvane::test::Shell;
 using kelvane::test::TestChildPath;
 
 namespace {
-
-std::string Shell(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        std::array<char, 512> chunk{};
-        while (std::fgets(chunk.data(), chunk.size(), pipe) != nullptr)
-            output += chunk.data();
-        ::pclose(pipe);
-    }
-    return output;
-}
 
 struct PsThread {
     int tid = 0;

@@ -1,7 +1,6 @@
 #include "util/ElapsedText.h"
 
-#include <cfenv>
-#include <cmath>
+#include "util/Rounding.h"
 
 namespace kelvane {
 
@@ -10,12 +9,7 @@ std::int64_t ElapsedMilliseconds(std::int64_t startCount, std::int64_t endCount,
         return 0;
     const double ms =
         static_cast<double>(endCount - startCount) / static_cast<double>(frequency) * 1000.0;
-    // std::nearbyint follows the current rounding mode; the default one rounds halves to even.
-    const int previous = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const double rounded = std::nearbyint(ms);
-    std::fesetround(previous);
-    return static_cast<std::int64_t>(rounded);
+    return static_cast<std::int64_t>(RoundHalfEven(ms));
 }
 
 QString ElapsedMsText(std::int64_t startCount, std::int64_t endCount, std::int64_t frequency) {

@@ -1,31 +1,30 @@
 #include "util/SizeText.h"
 
 #include <array>
-#include <cfenv>
-#include <cmath>
+#include "util/Rounding.h"
 
 namespace kelvane {
+
+namespace {
+
+QLocale WithoutGroups(QLocale locale) {
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+} // namespace
 
 QString FormatFixed4(double value, int decimals, const QLocale& locale) {
     // Four significant digits in decimal (the exponent form rounds the decimal digits, not the
     // binary ones), then the fixed form.
     const double rounded = QString::number(value, 'e', 3).toDouble();
-    QLocale plain = locale;
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    return plain.toString(rounded, 'f', decimals);
+    return WithoutGroups(locale).toString(rounded, 'f', decimals);
 }
 
 QString FormatSizeFloat(double bytes, const QLocale& locale) {
     static constexpr std::array<const char*, 8> units = {" KB", " MB", " GB", " TB", " PB", " EB", " ZB", " YB"};
-    if (bytes < 1024.0) {
-        const int previous = std::fegetround();
-        std::fesetround(FE_TONEAREST);
-        const double whole = std::nearbyint(bytes);
-        std::fesetround(previous);
-        QLocale plain = locale;
-        plain.setNumberOptions(QLocale::OmitGroupSeparator);
-        return plain.toString(whole, 'f', 0) + QStringLiteral(" Byte");
-    }
+    if (bytes < 1024.0)
+        return WithoutGroups(locale).toString(RoundHalfEven(bytes), 'f', 0) + QStringLiteral(" Byte");
     double divisor = 1024.0;
     std::size_t unit = 0;
     while (unit + 1 < units.size() && bytes >= divisor * 1024.0) {

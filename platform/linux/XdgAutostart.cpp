@@ -1,6 +1,7 @@
 #include "platform/linux/XdgAutostart.h"
 
 #include "settings/AtomicFile.h"
+#include "util/XdgDirs.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,10 +10,7 @@
 namespace kelvane {
 
 QString AutostartEntryPath() {
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty() || !QDir::isAbsolutePath(config))
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/autostart/Kelvane.desktop");
+    return XdgConfigHome() + QStringLiteral("/autostart/Kelvane.desktop");
 }
 
 QString DesktopExecArgument(const QString& argument) {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -79,6 +80,17 @@ bool ChildProcess::WaitExitedNoReap(int timeoutMs) {
         ::usleep(2000);
     }
     return false;
+}
+
+std::string Shell(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
+        char chunk[512];
+        while (std::fgets(chunk, sizeof chunk, pipe) != nullptr)
+            output += chunk;
+        ::pclose(pipe);
+    }
+    return output;
 }
 
 std::string TestChildPath() {

@@ -34,6 +34,9 @@ private:
     bool reaped_ = false;
 };
 
+// Runs a shell command and returns what it printed (standard output and error).
+std::string Shell(const std::string& command);
+
 // The path of the test child program (kelvane_test_child, built beside the tests).
 std::string TestChildPath();
 
