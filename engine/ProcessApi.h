@@ -221,6 +221,10 @@ public:
     // The highest PID the platform can give plus one (Linux: /proc/sys/kernel/pid_max).
     virtual Pid PidLimit() = 0;
 
+    // The PID that stands for the system (kernel) process, 0 when there is none to be seen (Linux:
+    // kthreadd, PID 2; none inside a private PID namespace).
+    virtual Pid SystemPid() = 0;
+
     // A monotonic high-resolution counter and its ticks per second.
     virtual std::int64_t QueryPerformanceCounter() = 0;
     virtual std::int64_t QueryPerformanceFrequency() = 0;

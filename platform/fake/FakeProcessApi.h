@@ -42,6 +42,7 @@ public:
     void SetBindFails(bool fails) { bindFails_ = fails; }
     void SetPidLimit(Pid limit) { pidLimit_ = limit; }
     void SetSelfPid(Pid pid) { self_ = pid; }
+    void SetSystemPid(Pid pid) { systemPid_ = pid; }
     void AdvanceCounter(std::int64_t ticks) { counter_ += ticks; }
     // Privileges the platform knows by name, and which are enabled.
     const std::set<int>& EnabledPrivileges() const { return enabledPrivileges_; }
@@ -72,6 +73,7 @@ public:
     Pid GetForegroundProcessId() override;
     int GetNumberOfProcessors() override { return processors_; }
     Pid PidLimit() override { return pidLimit_; }
+    Pid SystemPid() override { return systemPid_; }
     std::int64_t QueryPerformanceCounter() override { return counter_; }
     std::int64_t QueryPerformanceFrequency() override { return kFrequency; }
     void Sleep(std::uint32_t milliseconds) override;
@@ -92,6 +94,7 @@ private:
     Pid self_ = 1;
     int processors_ = 2;
     Pid pidLimit_ = 65536;
+    Pid systemPid_ = 0;
     bool bindFails_ = false;
     bool bound_ = false;
     std::int64_t counter_ = 0;

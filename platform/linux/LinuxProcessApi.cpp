@@ -447,6 +447,11 @@ Pid LinuxProcessApi::PidLimit() {
     return kKernelMaximum;
 }
 
+Pid LinuxProcessApi::SystemPid() {
+    const std::optional<std::string> comm = ReadSmallFile(ProcPath(kKthreadd, "comm"));
+    return comm && *comm == "kthreadd\n" ? kKthreadd : 0;
+}
+
 std::int64_t LinuxProcessApi::QueryPerformanceCounter() {
     timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);

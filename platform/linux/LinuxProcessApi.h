@@ -46,6 +46,7 @@ public:
     Pid GetForegroundProcessId() override;
     int GetNumberOfProcessors() override;
     Pid PidLimit() override;
+    Pid SystemPid() override;
     std::int64_t QueryPerformanceCounter() override;
     std::int64_t QueryPerformanceFrequency() override { return 1000000000; }
     void Sleep(std::uint32_t milliseconds) override;

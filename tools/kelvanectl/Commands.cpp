@@ -3,6 +3,7 @@
 #include "engine/MessageStrings.h"
 #include "engine/PriorityClass.h"
 #include "engine/ProcessApi.h"
+#include "engine/ProcessMonitor.h"
 
 namespace kelvane {
 
@@ -48,6 +49,58 @@ int CommandClasses(ProcessApi& api, const MessageStrings& strings, const QString
         out << pid << '\t' << PriorityClassText(priorityClass, strings) << '\t' << mask << '\t' << ticks << '\n';
     }
     return status;
+}
+
+namespace {
+
+QString Escaped(QString text) {
+    text.replace(u'\\', QStringLiteral("\\\\"));
+    text.replace(u'\t', QStringLiteral("\\t"));
+    text.replace(u'\n', QStringLiteral("\\n"));
+    text.replace(u'\r', QStringLiteral("\\r"));
+    return text;
+}
+
+} // namespace
+
+int CommandList(ProcessApi& api, EngineHost& host, const MessageStrings& strings, const QStringList& args,
+                const QString& defaultSettings, QTextStream& out, QTextStream& err) {
+    QString settings = defaultSettings;
+    int interval = 500;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        bool ok = true;
+        if (args[i] == QLatin1String("--settings") && i + 1 < args.size())
+            settings = args[++i];
+        else if (args[i] == QLatin1String("--interval") && i + 1 < args.size())
+            interval = args[++i].toInt(&ok);
+        else
+            ok = false;
+        if (!ok || interval <= 0) {
+            err << "usage: kelvanectl list [--settings FILE] [--interval MS]\n";
+            return 2;
+        }
+    }
+    ProcessMonitor monitor(api, host, strings, settings);
+    monitor.StartUp();
+    monitor.flags.windowVisible = true;
+    monitor.options.refreshIntervalMs = interval;
+    monitor.TimerRefreshDisplayOn();
+    api.Sleep(static_cast<std::uint32_t>(interval));
+    monitor.TimerRefreshDisplayOn();
+    monitor.options.sortColumn = 0;
+    monitor.options.sortAscending = true;
+    monitor.SortList();
+
+    out << ProcessListColumns().join(u'\t') << '\n';
+    const ProcessList& list = monitor.list();
+    for (int i = 0; i < list.count(); ++i) {
+        const ProcessRow& row = list.at(i);
+        out << Escaped(row.caption);
+        for (const QString& text : row.subItems)
+            out << '\t' << Escaped(text);
+        out << '\n';
+    }
+    return 0;
 }
 
 int CommandForeground(ProcessApi& api, QTextStream& out) {

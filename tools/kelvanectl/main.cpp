@@ -7,6 +7,7 @@
 #include "engine/EngineHost.h"
 #include "engine/MessageStrings.h"
 #include "platform/linux/LinuxProcessApi.h"
+#include "settings/SettingsLocation.h"
 #include "tools/kelvanectl/Commands.h"
 #include "tools/kelvanectl/IniCommands.h"
 
@@ -22,7 +23,8 @@ private:
 };
 
 void Usage(QTextStream& err) {
-    err << "usage: kelvanectl classes PID...\n"
+    err << "usage: kelvanectl list [--settings FILE] [--interval MS]\n"
+           "       kelvanectl classes PID...\n"
            "       kelvanectl foreground\n"
            "       kelvanectl ini get FILE SECTION KEY [DEFAULT]\n"
            "       kelvanectl ini set FILE SECTION KEY VALUE\n"
@@ -53,6 +55,8 @@ int main(int argc, char* argv[]) {
 
     if (command == QLatin1String("classes") && !args.isEmpty())
         return kelvane::CommandClasses(api, strings, args, out, err);
+    if (command == QLatin1String("list"))
+        return kelvane::CommandList(api, host, strings, args, kelvane::SettingsFilePath(), out, err);
     if (command == QLatin1String("foreground") && args.isEmpty())
         return kelvane::CommandForeground(api, out);
     Usage(err);

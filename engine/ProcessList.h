@@ -1,0 +1,57 @@
+#pragma once
+// The process list's rows as data: the window shows them, the engine reads and writes them. A row
+// has a caption (the PID in decimal, its only link to the record), ten sub-item texts in column
+// order, an image index and a selection state. Rows keep their place until sorted or deleted; an
+// index by caption keeps lookups cheap for thousands of rows.
+
+#include <QHash>
+#include <QString>
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kelvane {
+
+constexpr int kSubItemCount = 10;
+
+struct ProcessRow {
+    QString caption; // set by ProcessList::Append; never changed afterwards
+    std::array<QString, kSubItemCount> subItems;
+    int imageIndex = -1;
+    bool selected = false;
+};
+
+class ProcessList {
+public:
+    int count() const { return static_cast<int>(rows_.size()); }
+    ProcessRow& at(int index) { return *rows_[static_cast<std::size_t>(index)]; }
+    const ProcessRow& at(int index) const { return *rows_[static_cast<std::size_t>(index)]; }
+
+    // Appends a row with this caption and returns it.
+    ProcessRow& Append(const QString& caption);
+    void Delete(int index);
+    void Clear();
+
+    // The index of the first row whose caption is exactly `caption`, or -1.
+    int FindCaption(const QString& caption) const;
+    // The index of the last row whose caption, read as a decimal number, is `pid`, or -1 (the list
+    // is walked from the last row to the first).
+    int FindItem(std::int64_t pid) const;
+
+    // The selected row's index, or -1. Selecting a row deselects the others.
+    int SelectedIndex() const;
+    void Select(int index);
+
+    // Sorts by `compare` (negative: the first row goes first); rows comparing equal keep their order.
+    void Sort(const std::function<int(const ProcessRow&, const ProcessRow&)>& compare);
+
+private:
+    void Reindex();
+
+    std::vector<std::unique_ptr<ProcessRow>> rows_;
+    QHash<QString, std::vector<int>> byCaption_; // caption -> row indexes, ascending
+    bool oddCaptions_ = false;                   // a caption reads as a number it does not spell
+};
+
+} // namespace kelvane

@@ -1,0 +1,152 @@
+#pragma once
+// The process monitor: the process table and the process list's rows, the scans that fill them,
+// CPU sampling and the display refresh. The window drives it from its timers and shows its state;
+// kelvanectl drives it the same way without a window. Everything runs on one thread.
+
+#include <QLocale>
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "engine/ProcessApi.h"
+#include "engine/ProcessList.h"
+#include "engine/ProcessTable.h"
+#include "settings/IniFile.h"
+
+namespace kelvane {
+
+class EngineHost;
+class MessageStrings;
+
+// A ring of usage percentages that the graphs draw: writing puts the value at the write position
+// and advances it, wrapping at the end.
+class UsageRing {
+public:
+    explicit UsageRing(std::size_t length) : values_(length > 0 ? length : 1, 0.0f) {}
+    void Write(float value) {
+        values_[position_] = value;
+        position_ = (position_ + 1) % static_cast<std::uint32_t>(values_.size());
+    }
+    void Clear() {
+        std::fill(values_.begin(), values_.end(), 0.0f);
+        position_ = 0;
+    }
+    const std::vector<float>& values() const { return values_; }
+    std::uint32_t position() const { return position_; }
+
+private:
+    std::vector<float> values_;
+    std::uint32_t position_ = 0;
+};
+
+// The options of the window that the monitor reads.
+struct MonitorOptions {
+    bool profilesRefresh = true;   // "Profiles Refresh"
+    int refreshIntervalMs = 500;   // the display refresh timer's interval
+    bool optimizerEnabled = false; // "Optimizer Enabled" (the tray tip says "Offline" without it)
+    int sortColumn = 1;            // 0 "PID" ... 10 "Shutdown Time"
+    bool sortAscending = true;
+};
+
+// The four flags the window and the engine share.
+struct MonitorFlags {
+    bool windowVisible = false;
+    bool scanBusy = false;
+    bool optimizerBusy = false;
+    bool affinityListUpdate = false;
+};
+
+// The texts the window shows that the monitor computes.
+struct MonitorTexts {
+    QString labelRefreshV; // duration of the last scan, "N ms"
+    QString labelOptV;     // duration of the last optimization cycle, "N ms" (set by the optimizer)
+    QString statusPanel1;  // "Processes: N"
+    QString statusPanel2;  // boost status
+    QString trayTip;
+};
+
+// The detail labels of the selected process.
+struct DetailLabels {
+    QString cpuTime;                  // LabelCPUTimeV
+    QString cpuTimeRow;               // LabelCPUTimeRV
+    std::optional<QString> cpuDelta;  // LabelCPUDeltaV, only when the delta is not 0
+    std::optional<QString> cpuDeltaRaw; // LabelCPUDeltaRV
+};
+
+// The eleven column captions of the process list.
+const QStringList& ProcessListColumns();
+
+class ProcessMonitor {
+public:
+    ProcessMonitor(ProcessApi& api, EngineHost& host, const MessageStrings& strings, const QString& settingsPath,
+                   std::size_t ringLength = 1920, const QLocale& locale = QLocale::system());
+
+    ProcessTable& table() { return table_; }
+    const ProcessTable& table() const { return table_; }
+    ProcessList& list() { return list_; }
+    const ProcessList& list() const { return list_; }
+    ProcessApi& api() { return api_; }
+    IniFile& settings() { return settings_; }
+
+    MonitorOptions options;
+    MonitorFlags flags;
+    MonitorTexts texts;
+    Pid BoostPID = 0;
+    int processorCount = 1;
+    UsageRing overallUsage;
+    UsageRing processUsage;
+
+    // ---- Enumeration and scans ----
+    // Binds the enumeration entries; false when they cannot be bound.
+    bool AcquireLibrary();
+    void ReleaseLibrary();
+    // Library, privileges, own class High, full scan with refresh; each step on its own.
+    void StartUp();
+    void ProcessesScan(bool refresh);
+    void GetProcessesOnNT();
+    void QueryProcessInfo(Pid pid);
+    // The last row whose caption is `pid`, or -1.
+    int FindItem(std::int64_t pid) const { return list_.FindItem(pid); }
+
+    // ---- CPU sampling ----
+    void UpdateOptimizerTimes(const ProcessHandle& handle, Pid pid);
+    void UpdateProcessTimes();
+    void GetTheProcessTimes(Pid pid);
+    void SetProcessTimes(Pid pid);
+    void CalculateCPUUsage();
+    void CalculateCPUUsageForProcess();
+    DetailLabels DetailLabelsOf(Pid pid) const;
+
+    // ---- The display refresh ----
+    void TimerRefreshDisplayOn();
+    int ListViewProcessesCompare(const ProcessRow& item1, const ProcessRow& item2) const;
+    void SortList();
+    void ListViewProcessesColumnClick(int column);
+    void LoadAndDisplayListCPUAffinity(ProcessRow& row);
+    // Status panels and tray tip from the current state.
+    void UpdateStatusTexts();
+
+    // The row image of a record: 0 or 2, then 3 for Never.
+    static int BaseImage(const TProcess& record);
+
+private:
+    void CreateRow(Pid pid, TProcess& record);
+    void LoadProfile(TProcess& record, std::optional<std::uint64_t> maskRead);
+    void UpdateRowImageForState(ProcessRow& row, const TProcess& record) const;
+    bool IsRunning(const ProcessHandle& handle);
+    QString DescriptionOf(Pid pid, const QString& name) const;
+    QString CompanyOf(Pid pid, const QString& name) const;
+
+    ProcessApi& api_;
+    EngineHost& host_;
+    const MessageStrings& strings_;
+    IniFile settings_;
+    QLocale locale_;
+    ProcessTable table_;
+    ProcessList list_;
+    Pid systemPid_ = 0;
+    std::vector<Pid> pids_;                 // the shared PID buffer of the enumerations
+    std::optional<IniDocument> profiles_;   // the settings file as read once per scan pass
+};
+
+} // namespace kelvane

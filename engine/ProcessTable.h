@@ -1,0 +1,81 @@
+#pragma once
+// Everything Kelvane knows about a process, one record per PID, and the table of all records,
+// indexed directly by PID over the platform's whole PID range. Every record is all-zero until first
+// used; records are never removed, only reset by the clean-up, so a reused PID finds the old record
+// until then. Storage is allocated in small pages on first write, so the table costs memory only
+// where PIDs are in use.
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "engine/ProcessApi.h"
+
+namespace kelvane {
+
+struct TProcess {
+    QString Name;                     // executable path; empty = record free
+    std::uint16_t OrginalPriority = 0; // class when first seen; 0 = not yet known
+    std::uint16_t Priority = 0;        // class last read back
+    std::uint16_t OptimizeProfile = 0; // class the profile asks for; 0 = none
+    CpuTicks CPUTime = 0;              // display sample
+    CpuTicks dCPUTime = 0;
+    CpuTicks CPUTimeOptimizer = 0;     // optimizer sample
+    CpuTicks dCPUTimeOptimizer = 0;
+    bool Active = false;
+    bool Kill = false;
+    bool Managed = false;
+    bool Boosted = false;
+    bool Throttled = false;
+    bool Never = false;
+    bool Static = false;
+    double ShutDownTime = 0; // days since 1899-12-30; 0 = none
+    std::uint64_t CPUAffinity = 0; // 0 = none
+    bool DailyShutDown = false;
+
+    bool InUse() const { return !Name.isEmpty(); }
+};
+
+class ProcessTable {
+public:
+    // Records for PIDs 0 to limit - 1.
+    explicit ProcessTable(Pid limit);
+
+    Pid limit() const { return limit_; }
+    bool InRange(Pid pid) const { return pid < limit_; }
+
+    // The record of an in-range PID (allocating its page on first use).
+    TProcess& operator[](Pid pid);
+    // The record if its page exists, else null (the record is all-zero then).
+    const TProcess* Find(Pid pid) const;
+
+    // Returns the record to the all-zero state.
+    void Reset(Pid pid);
+
+    // Every record in use, in ascending PID order.
+    void ForEachInUse(const std::function<void(Pid, const TProcess&)>& visit) const;
+
+    // Bytes held by allocated pages (for measuring).
+    std::size_t AllocatedBytes() const;
+
+private:
+    static constexpr Pid kPageSize = 64;
+    using Page = std::array<TProcess, kPageSize>;
+
+    Pid limit_;
+    std::vector<std::unique_ptr<Page>> pages_;
+    std::size_t pageCount_ = 0;
+};
+
+// PID as the decimal caption of a list row.
+inline QString PidText(Pid pid) { return QString::number(pid); }
+
+// Affinity masks of processors 0 to 31: the low 32 bits as a signed value, widened with its sign.
+inline std::uint64_t SignExtendAffinity(std::uint64_t mask) {
+    return static_cast<std::uint64_t>(static_cast<std::int64_t>(static_cast<std::int32_t>(mask & 0xFFFFFFFFU)));
+}
+
+} // namespace kelvane

@@ -1,0 +1,271 @@
+// Finding the running processes: binding the enumeration, the full scan, the display refresh scan
+// with the creation of rows and the reading of profiles, and the per-process query.
+
+#include "engine/EngineHost.h"
+#include "engine/MessageStrings.h"
+#include "engine/PriorityClass.h"
+#include "engine/Privileges.h"
+#include "engine/ProcessMonitor.h"
+#include "engine/RowTexts.h"
+#include "settings/ValueCodec.h"
+#include "util/ElapsedText.h"
+#include "util/FileVersion.h"
+
+namespace kelvane {
+
+namespace {
+
+const QString kIdleName = QStringLiteral("System Idle Process");
+const QString kSystemName = QStringLiteral("SYSTEM");
+
+// Clears the flag when the scope ends, also by an exception.
+class FlagGuard {
+public:
+    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagGuard() { flag_ = false; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+} // namespace
+
+const QStringList& ProcessListColumns() {
+    static const QStringList columns = {
+        QStringLiteral("PID"),          QStringLiteral("Process Name"), QStringLiteral("Priority"),
+        QStringLiteral("CPU"),          QStringLiteral("CPU Time"),     QStringLiteral("CPU Affinity"),
+        QStringLiteral("Description"),  QStringLiteral("Version"),      QStringLiteral("Company"),
+        QStringLiteral("Location"),     QStringLiteral("Shutdown Time")};
+    return columns;
+}
+
+ProcessMonitor::ProcessMonitor(ProcessApi& api, EngineHost& host, const MessageStrings& strings,
+                               const QString& settingsPath, std::size_t ringLength, const QLocale& locale)
+    : overallUsage(ringLength), processUsage(ringLength), api_(api), host_(host), strings_(strings),
+      settings_(settingsPath), locale_(locale), table_(api.PidLimit()) {
+    processorCount = api.GetNumberOfProcessors();
+    systemPid_ = api.SystemPid();
+}
+
+bool ProcessMonitor::AcquireLibrary() { return api_.BindEnumeration(); }
+
+void ProcessMonitor::ReleaseLibrary() { api_.ReleaseEnumeration(); }
+
+bool ProcessMonitor::IsRunning(const ProcessHandle& handle) {
+    std::uint32_t exitCode = 0;
+    return handle && api_.GetExitCodeProcess(handle, exitCode) && exitCode == STILL_ACTIVE;
+}
+
+void ProcessMonitor::StartUp() {
+    // Each step on its own: a failure in one does not keep the next from running.
+    try {
+        AcquireLibrary();
+    } catch (...) {
+    }
+    try {
+        SetPrivileges(api_, true);
+    } catch (...) {
+    }
+    try {
+        RaiseOwnPriority(api_);
+    } catch (...) {
+    }
+    try {
+        ProcessesScan(true);
+    } catch (...) {
+    }
+}
+
+void ProcessMonitor::ProcessesScan(bool refresh) {
+    struct Pseudo {
+        ProcessMonitor& m;
+        ~Pseudo() {
+            m.table_[0].Name = kIdleName;
+            if (m.systemPid_ != 0 && m.table_.InRange(m.systemPid_))
+                m.table_[m.systemPid_].Name = kSystemName;
+        }
+    } pseudo{*this}; // named at the end, also when something fails on the way
+
+    api_.EnumProcesses(pids_);
+    for (const Pid pid : pids_) {
+        if (!table_.InRange(pid))
+            continue;
+        if (systemPid_ != 0 && table_.InRange(systemPid_))
+            table_[systemPid_].Name = kSystemName;
+        TProcess& record = table_[pid];
+        const ProcessHandle handle = api_.OpenProcess(AccessMask::Scan, pid);
+        if (!IsRunning(handle)) {
+            record.Name = QStringLiteral("Unknown");
+            continue;
+        }
+        record.Active = true;
+        const QString path = api_.GetModuleFileNameExW(handle, 0);
+        if (path.isEmpty())
+            continue;
+        record.Name = path;
+        ModuleHandle module = 0;
+        if (api_.EnumProcessModules(handle, module)) {
+            const QString modulePath = api_.GetModuleFileNameExW(handle, module);
+            if (!modulePath.isEmpty())
+                record.Name = modulePath;
+            if (refresh) {
+                record.Priority = static_cast<std::uint16_t>(api_.GetPriorityClass(handle));
+                record.OrginalPriority = record.Priority;
+            }
+            ProcessTimes times;
+            api_.GetProcessTimes(handle, times);
+            record.dCPUTime = times.Total() - record.CPUTime;
+            record.CPUTime = times.Total();
+        }
+    }
+}
+
+QString ProcessMonitor::DescriptionOf(Pid pid, const QString& name) const {
+    if (pid == 0)
+        return kIdleName;
+    if (pid == systemPid_)
+        return QStringLiteral("Linux kernel");
+    return GetFileDescription(name);
+}
+
+QString ProcessMonitor::CompanyOf(Pid pid, const QString& name) const {
+    if (pid == 0 || pid == systemPid_)
+        return QStringLiteral("Linux");
+    return GetCompanyName(name);
+}
+
+void ProcessMonitor::LoadProfile(TProcess& record, std::optional<std::uint64_t> maskRead) {
+    if (!profiles_)
+        profiles_ = settings_.Load(); // once per pass, and only when a row is made
+    const IniDocument& doc = *profiles_;
+    const QString& section = record.Name;
+    if (doc.Keys(section).isEmpty())
+        return;
+    auto read = [&doc, &section](const char* key) { return doc.Read(section, QLatin1String(key)); };
+    record.OptimizeProfile = static_cast<std::uint16_t>(ReadIniInteger(read("Priority"), record.OrginalPriority));
+    record.Kill = ReadIniBool(read("AutoKill"), false);
+    record.Never = ReadIniBool(read("Tabu"), false);
+    record.Static = ReadIniBool(read("Static"), false);
+    // Without a mask read at discovery there is no affinity to hold: 0 means "none".
+    const std::int32_t affinityDefault = maskRead ? static_cast<std::int32_t>(*maskRead & 0xFFFFFFFFU) : 0;
+    record.CPUAffinity = SignExtendAffinity(static_cast<std::uint32_t>(ReadIniInteger(read("Affinity"), affinityDefault)));
+    record.ShutDownTime = ReadIniDateTime(read("Shutdown time"), 0, locale_);
+    record.DailyShutDown = ReadIniBool(read("Shutdown daily"), false);
+    record.Managed = true;
+}
+
+int ProcessMonitor::BaseImage(const TProcess& record) {
+    int image = record.Managed || record.Boosted ? 0 : 2;
+    if (record.Never)
+        image = 3;
+    return image;
+}
+
+void ProcessMonitor::UpdateRowImageForState(ProcessRow& row, const TProcess& record) const {
+    if (!record.Active && flags.windowVisible)
+        row.imageIndex = 4;
+    if (record.ShutDownTime != 0)
+        row.imageIndex = 5;
+}
+
+void ProcessMonitor::CreateRow(Pid pid, TProcess& record) {
+    std::optional<std::uint64_t> mask;
+    {
+        const ProcessHandle handle = api_.OpenProcess(AccessMask::Query, pid);
+        if (IsRunning(handle)) {
+            const std::uint32_t priorityClass = api_.GetPriorityClass(handle);
+            std::uint64_t processMask = 0;
+            std::uint64_t systemMask = 0;
+            if (api_.GetProcessAffinityMask(handle, processMask, systemMask))
+                mask = processMask;
+            if (record.OrginalPriority == 0)
+                record.OrginalPriority = static_cast<std::uint16_t>(priorityClass);
+        }
+    }
+    ProcessRow& row = list_.Append(PidText(pid));
+    row.subItems[0] = FileNamePart(record.Name);
+    row.subItems[1] = PriorityClassText(record.OrginalPriority, strings_);
+    row.subItems[5] = DescriptionOf(pid, record.Name);
+    row.subItems[6] = GetFileVersionTextOrBlank(record.Name, true);
+    row.subItems[7] = CompanyOf(pid, record.Name);
+    row.subItems[8] = record.Name;
+    LoadProfile(record, mask);
+    row.subItems[9] = ShutdownText(record, strings_, locale_);
+    row.imageIndex = BaseImage(record);
+}
+
+void ProcessMonitor::GetProcessesOnNT() {
+    const std::int64_t start = api_.QueryPerformanceCounter();
+    const FlagGuard busy(flags.scanBusy);
+    profiles_.reset();
+
+    TProcess& idle = table_[0];
+    idle.Name = kIdleName;
+    idle.Active = true;
+    idle.Priority = IDLE_PRIORITY_CLASS;
+    if (systemPid_ != 0 && table_.InRange(systemPid_)) {
+        TProcess& system = table_[systemPid_];
+        system.Name = kSystemName;
+        system.Active = true;
+        if (system.Priority == 0) {
+            const ProcessHandle handle = api_.OpenProcess(AccessMask::Query, systemPid_);
+            if (IsRunning(handle)) {
+                system.Priority = static_cast<std::uint16_t>(api_.GetPriorityClass(handle));
+                system.OrginalPriority = system.Priority;
+            }
+        }
+    }
+
+    auto listOne = [this](Pid pid) {
+        if (!table_.InRange(pid) || !table_[pid].InUse())
+            return;
+        if (flags.windowVisible)
+            QueryProcessInfo(pid);
+        TProcess& record = table_[pid];
+        int index = list_.FindCaption(PidText(pid));
+        if (index < 0) {
+            CreateRow(pid, record);
+            index = list_.count() - 1;
+        } else if (flags.windowVisible) {
+            ProcessRow& row = list_.at(index);
+            row.subItems[0] = FileNamePart(record.Name);
+            row.subItems[1] = PriorityClassText(record.Priority, strings_);
+            row.imageIndex = BaseImage(record);
+        }
+        ProcessRow& row = list_.at(index);
+        UpdateRowImageForState(row, record);
+        if (flags.windowVisible)
+            LoadAndDisplayListCPUAffinity(row);
+    };
+    api_.EnumProcesses(pids_);
+    // The idle process is no process of the system's: it is listed as the enumeration would give it.
+    if (pids_.empty() || pids_.front() != 0)
+        listOne(0);
+    for (const Pid pid : pids_)
+        listOne(pid);
+    profiles_.reset();
+    texts.labelRefreshV = ElapsedMsText(start, api_.QueryPerformanceCounter(), api_.QueryPerformanceFrequency());
+}
+
+void ProcessMonitor::QueryProcessInfo(Pid pid) {
+    if (!table_.InRange(pid)) {
+        host_.MessageBox(QStringLiteral("PID to high: ") + QString::number(pid), MessageKind::Plain);
+        return;
+    }
+    const ProcessHandle handle = api_.OpenProcess(AccessMask::Query, pid);
+    if (!IsRunning(handle))
+        return;
+    TProcess& record = table_[pid];
+    ModuleHandle module = 0;
+    if (api_.EnumProcessModules(handle, module)) {
+        const QString path = api_.GetModuleFileNameExW(handle, module);
+        if (!path.isEmpty())
+            record.Name = path;
+    }
+    UpdateOptimizerTimes(handle, pid);
+    record.Priority = static_cast<std::uint16_t>(api_.GetPriorityClass(handle));
+}
+
+} // namespace kelvane
