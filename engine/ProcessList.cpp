@@ -35,13 +35,12 @@ int ProcessList::FindCaption(const QString& caption) const {
 int ProcessList::FindItem(std::int64_t pid) const {
     if (pid < 0)
         return -1;
-    const auto it = byCaption_.constFind(QString::number(pid));
-    if (it != byCaption_.constEnd() && !it->empty())
-        return it->back();
     // Captions that read as the number without being its plain decimal text ("007") need the walk;
-    // Kelvane itself never writes such captions.
-    if (!oddCaptions_)
-        return -1;
+    // Kelvane itself never writes such captions, so the index answers.
+    if (!oddCaptions_) {
+        const auto it = byCaption_.constFind(QString::number(pid));
+        return it == byCaption_.constEnd() || it->empty() ? -1 : it->back();
+    }
     for (int i = count() - 1; i >= 0; --i) {
         bool ok = false;
         if (at(i).caption.toLongLong(&ok) == pid && ok)

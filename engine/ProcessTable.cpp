@@ -1,44 +1,34 @@
 #include "engine/ProcessTable.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace kelvane {
 
-ProcessTable::ProcessTable(Pid limit) : limit_(limit), pages_((limit + kPageSize - 1) / kPageSize) {}
-
-TProcess& ProcessTable::operator[](Pid pid) {
-    std::unique_ptr<Page>& page = pages_[pid / kPageSize];
-    if (!page) {
-        page = std::make_unique<Page>();
-        ++pageCount_;
-    }
-    return (*page)[pid % kPageSize];
-}
+ProcessTable::ProcessTable(Pid limit) : limit_(limit) {}
 
 const TProcess* ProcessTable::Find(Pid pid) const {
-    if (!InRange(pid))
-        return nullptr;
-    const std::unique_ptr<Page>& page = pages_[pid / kPageSize];
-    return page ? &(*page)[pid % kPageSize] : nullptr;
+    const auto it = records_.find(pid);
+    return it == records_.end() ? nullptr : &it->second;
 }
 
-void ProcessTable::Reset(Pid pid) {
-    if (InRange(pid) && pages_[pid / kPageSize])
-        (*this)[pid] = TProcess{};
-}
+void ProcessTable::Reset(Pid pid) { records_.erase(pid); }
 
 void ProcessTable::ForEachInUse(const std::function<void(Pid, const TProcess&)>& visit) const {
-    for (std::size_t p = 0; p < pages_.size(); ++p) {
-        if (!pages_[p])
-            continue;
-        for (Pid i = 0; i < kPageSize; ++i) {
-            const TProcess& record = (*pages_[p])[i];
-            if (record.InUse())
-                visit(static_cast<Pid>(p) * kPageSize + i, record);
-        }
-    }
+    std::vector<Pid> pids;
+    pids.reserve(records_.size());
+    for (const auto& [pid, record] : records_)
+        if (record.InUse())
+            pids.push_back(pid);
+    std::sort(pids.begin(), pids.end());
+    for (const Pid pid : pids)
+        visit(pid, records_.at(pid));
 }
 
 std::size_t ProcessTable::AllocatedBytes() const {
-    return pageCount_ * sizeof(Page) + pages_.size() * sizeof(std::unique_ptr<Page>);
+    // A node holds the key, the record and a link; the buckets are one pointer each.
+    return records_.size() * (sizeof(std::pair<const Pid, TProcess>) + 2 * sizeof(void*)) +
+           records_.bucket_count() * sizeof(void*);
 }
 
 } // namespace kelvane

@@ -2,15 +2,14 @@
 // Everything Kelvane knows about a process, one record per PID, and the table of all records,
 // indexed directly by PID over the platform's whole PID range. Every record is all-zero until first
 // used; records are never removed, only reset by the clean-up, so a reused PID finds the old record
-// until then. Storage is allocated in small pages on first write, so the table costs memory only
-// where PIDs are in use.
+// until then. Only records in use take memory: a record is made on first write, so the table stays
+// small however the PIDs are spread over a range of millions.
 
 #include <QString>
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <vector>
+#include <unordered_map>
 
 #include "engine/ProcessApi.h"
 
@@ -47,9 +46,9 @@ public:
     Pid limit() const { return limit_; }
     bool InRange(Pid pid) const { return pid < limit_; }
 
-    // The record of an in-range PID (allocating its page on first use).
-    TProcess& operator[](Pid pid);
-    // The record if its page exists, else null (the record is all-zero then).
+    // The record of an in-range PID (made on first use). References stay valid until Reset.
+    TProcess& operator[](Pid pid) { return records_[pid]; }
+    // The record if it was ever made, else null (the record is all-zero then).
     const TProcess* Find(Pid pid) const;
 
     // Returns the record to the all-zero state.
@@ -58,16 +57,12 @@ public:
     // Every record in use, in ascending PID order.
     void ForEachInUse(const std::function<void(Pid, const TProcess&)>& visit) const;
 
-    // Bytes held by allocated pages (for measuring).
+    // Bytes held by the records and the index, roughly (for measuring).
     std::size_t AllocatedBytes() const;
 
 private:
-    static constexpr Pid kPageSize = 64;
-    using Page = std::array<TProcess, kPageSize>;
-
     Pid limit_;
-    std::vector<std::unique_ptr<Page>> pages_;
-    std::size_t pageCount_ = 0;
+    std::unordered_map<Pid, TProcess> records_;
 };
 
 // PID as the decimal caption of a list row.

@@ -219,7 +219,8 @@ void ProcessMonitor::GetProcessesOnNT() {
     }
 
     auto listOne = [this](Pid pid) {
-        if (!table_.InRange(pid) || !table_[pid].InUse())
+        const TProcess* named = table_.Find(pid);
+        if (named == nullptr || !named->InUse())
             return;
         if (flags.windowVisible)
             QueryProcessInfo(pid);
