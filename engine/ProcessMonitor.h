@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/DetailLabels.h"
 #include "engine/ProcessApi.h"
 #include "engine/ProcessList.h"
 #include "engine/ProcessTable.h"
@@ -63,14 +64,6 @@ struct MonitorTexts {
     QString statusPanel1;  // "Processes: N"
     QString statusPanel2;  // boost status
     QString trayTip;
-};
-
-// The detail labels of the selected process.
-struct DetailLabels {
-    QString cpuTime;                  // LabelCPUTimeV
-    QString cpuTimeRow;               // LabelCPUTimeRV
-    std::optional<QString> cpuDelta;  // LabelCPUDeltaV, only when the delta is not 0
-    std::optional<QString> cpuDeltaRaw; // LabelCPUDeltaRV
 };
 
 // The eleven column captions of the process list.
@@ -129,11 +122,37 @@ public:
     // The row image of a record: 0 or 2, then 3 for Never.
     static int BaseImage(const TProcess& record);
 
+    // ---- Single-process operations, restore and clean-up ----
+    // Sets the class and records the class read back; false (error in GetLastError) when the
+    // process cannot be opened or the system refuses the class.
+    bool SetPriority(Pid pid, std::uint32_t priorityClass);
+    // Terminates the process; false when it cannot be opened or the system refuses.
+    bool KillSelectedProcess(Pid pid);
+    enum class AffinityResult { Set, OpenFailed, Refused };
+    // The affinity list's marks (one per processor; from index 32 on they have no bit) as a mask,
+    // built as a signed 32-bit value and widened with its sign.
+    static std::uint64_t MaskOfMarks(const std::vector<bool>& marks);
+    // Sets the mask and, when the system accepts it, stores it in CPUAffinity. The window shows the
+    // system's text when the open fails and ignores a refused mask.
+    AffinityResult SetCPUAffinity(Pid pid, std::uint64_t mask);
+    // The process's mask as check marks through the host, with the affinity-list update flag set.
+    void LoadAndDisplayCPUAffinity(Pid pid);
+    // Exit: every process back to the class it had when first seen.
+    void ProcessesRestorePriorities();
+    void CleanUp1Click();
+    void TimerCleanUpTimer();
+    // One switch for the optimization cycle and the display refresh scan together.
+    void SwitchKelvane();
+    // The error texts of the priority and terminate commands, with the system's text.
+    QString PriorityErrorText() const;
+    QString TerminateErrorText() const;
+
 private:
     void CreateRow(Pid pid, TProcess& record);
     void LoadProfile(TProcess& record, std::optional<std::uint64_t> maskRead);
     void UpdateRowImageForState(ProcessRow& row, const TProcess& record) const;
     bool IsRunning(const ProcessHandle& handle);
+    void ReadBackClass(const ProcessHandle& handle, TProcess& record);
     QString DescriptionOf(Pid pid, const QString& name) const;
     QString CompanyOf(Pid pid, const QString& name) const;
 

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 
 #include "engine/EngineHost.h"
@@ -10,8 +12,13 @@
 #include "settings/SettingsLocation.h"
 #include "tools/kelvanectl/Commands.h"
 #include "tools/kelvanectl/IniCommands.h"
+#include "tools/kelvanectl/ProcessCommands.h"
 
 namespace {
+
+std::atomic<bool> stopRequested{false};
+
+void RequestStop(int) { stopRequested = true; }
 
 class ConsoleHost final : public kelvane::EngineHost {
 public:
@@ -26,6 +33,11 @@ void Usage(QTextStream& err) {
     err << "usage: kelvanectl list [--settings FILE] [--interval MS]\n"
            "       kelvanectl classes PID...\n"
            "       kelvanectl foreground\n"
+           "       kelvanectl set-priority PID CLASS\n"
+           "       kelvanectl set-affinity PID HEXMASK\n"
+           "       kelvanectl terminate PID\n"
+           "       kelvanectl dump [--settings FILE]\n"
+           "       kelvanectl run [--settings FILE] [--cycles N]\n"
            "       kelvanectl ini get FILE SECTION KEY [DEFAULT]\n"
            "       kelvanectl ini set FILE SECTION KEY VALUE\n"
            "       kelvanectl ini keys FILE SECTION\n"
@@ -57,6 +69,21 @@ int main(int argc, char* argv[]) {
         return kelvane::CommandClasses(api, strings, args, out, err);
     if (command == QLatin1String("list"))
         return kelvane::CommandList(api, host, strings, args, kelvane::SettingsFilePath(), out, err);
+    if (command == QLatin1String("set-priority"))
+        return kelvane::CommandSetPriority(api, host, strings, args, out, err);
+    if (command == QLatin1String("set-affinity"))
+        return kelvane::CommandSetAffinity(api, host, strings, args, out, err);
+    if (command == QLatin1String("terminate"))
+        return kelvane::CommandTerminate(api, host, strings, args, err);
+    if (command == QLatin1String("dump"))
+        return kelvane::CommandDump(api, host, strings, args, kelvane::SettingsFilePath(), out, err);
+    if (command == QLatin1String("run")) {
+        struct sigaction action {};
+        action.sa_handler = RequestStop;
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+        return kelvane::CommandRun(api, host, strings, args, kelvane::SettingsFilePath(), err, stopRequested);
+    }
     if (command == QLatin1String("foreground") && args.isEmpty())
         return kelvane::CommandForeground(api, out);
     Usage(err);

@@ -1,0 +1,122 @@
+#include "engine/DebugDump.h"
+
+#include "engine/ProcessMonitor.h"
+#include "engine/SaveSettings.h"
+#include "settings/AtomicFile.h"
+#include "settings/SettingsLocation.h"
+#include "util/DateTimeText.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+#include <QStringList>
+
+namespace kelvane {
+
+namespace {
+
+QString Flag(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+
+// The temporary settings copy as text lines, whatever its encoding.
+std::optional<QStringList> ReadLines(const QString& path, QString* error) {
+    const std::optional<QByteArray> bytes = ReadWholeFile(path, error);
+    if (!bytes)
+        return std::nullopt;
+    QString text;
+    if (bytes->startsWith("\xFF\xFE")) {
+        text = QString(reinterpret_cast<const QChar*>(bytes->constData() + 2), (bytes->size() - 2) / 2);
+    } else {
+        text = QString::fromUtf8(*bytes);
+    }
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QStringList lines = text.split(u'\n');
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+bool BlankName(const QString& name) {
+    for (const QChar c : name)
+        if (c.unicode() > 32)
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString DumpClassName(std::uint32_t code) {
+    switch (code) {
+    case 32:
+        return QStringLiteral("Normal");
+    case 64:
+        return QStringLiteral("Low");
+    case 128:
+        return QStringLiteral("High");
+    case 256:
+        return QStringLiteral("RealTime");
+    case 16384:
+        return QStringLiteral("Below Normal");
+    case 32768:
+        return QStringLiteral("Above Normal");
+    default:
+        return QStringLiteral("Unknown");
+    }
+}
+
+bool CreateDebugFile(Pid currentPid, const ProcessMonitor& monitor, const Preferences& preferences,
+                     const QString& settingsPath, QString* error, QString* dumpPath) {
+    const QString tempPath = BesideSettingsFile(settingsPath, kDumpTempFileName);
+    const QString logPath = BesideSettingsFile(settingsPath, kDumpFileName);
+    QFile::remove(tempPath); // a fresh copy, not an update of one a failed dump left
+    const IniResult saved = SaveSettings(tempPath, preferences, monitor);
+    if (!saved) {
+        *error = saved.error;
+        return false;
+    }
+    const std::optional<QStringList> settingsLines = ReadLines(tempPath, error);
+    if (!settingsLines)
+        return false;
+    QFile::remove(tempPath);
+
+    const QLocale locale = QLocale::system();
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList lines;
+    lines << QStringLiteral("Kelvane Crash Log on ") + locale.toString(now.date(), ShortDateFormat(locale)) + u' ' +
+                 locale.toString(now.time(), LongTimeFormat(locale))
+          << QStringLiteral("Please send in conjunction to kelvane-bugs@users.noreply.invalid when reporting bugs "
+                            "and crashes.")
+          << QStringLiteral(" ");
+    lines += *settingsLines;
+    lines << QStringLiteral(" ") << QStringLiteral("Current PID:       ") + QString::number(currentPid)
+          << QStringLiteral("Current Boost PID: ") + QString::number(monitor.BoostPID) << QStringLiteral(" ");
+    monitor.table().ForEachInUse([&lines](Pid pid, const TProcess& r) {
+        if (r.CPUTime == 0 && BlankName(r.Name))
+            return;
+        lines << QString::number(pid) + QStringLiteral(": ") + r.Name
+              << QStringLiteral("OrginalPriority: ") + DumpClassName(r.OrginalPriority)
+              << QStringLiteral("Priority:        ") + DumpClassName(r.Priority)
+              << QStringLiteral("OptimizeProfile: ") + DumpClassName(r.OptimizeProfile)
+              << QStringLiteral("Active:          ") + Flag(r.Active)
+              << QStringLiteral("AutoKill:        ") + Flag(r.Kill)
+              << QStringLiteral("Managed:         ") + Flag(r.Managed)
+              << QStringLiteral("Boosted:         ") + Flag(r.Boosted)
+              << QStringLiteral("Throttled:       ") + Flag(r.Throttled)
+              << QStringLiteral("Tabu:            ") + Flag(r.Never)
+              << QStringLiteral("Dynamic:         ") + Flag(!r.Static)
+              << QStringLiteral("CPUTime:         ") + QString::number(r.CPUTime)
+              << QStringLiteral("DeltaCPUTime:    ") + QString::number(r.dCPUTime)
+              << QStringLiteral("CPUAffinity:     ") + QString::number(r.CPUAffinity) << QStringLiteral(" ");
+    });
+    const QByteArray text = (lines.join(u'\n') + u'\n').toUtf8();
+    QString reason;
+    if (!UpdateFile(
+            logPath, [&text](const std::optional<QByteArray>&) { return std::optional<QByteArray>(text); }, &reason)) {
+        *error = QStringLiteral("Unable to write to %1").arg(logPath);
+        return false;
+    }
+    if (dumpPath != nullptr)
+        *dumpPath = logPath;
+    return true;
+}
+
+} // namespace kelvane

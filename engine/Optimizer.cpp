@@ -1,0 +1,263 @@
+#include "engine/Optimizer.h"
+
+#include "engine/EngineHost.h"
+#include "engine/MessageStrings.h"
+#include "engine/PriorityClass.h"
+#include "engine/ProcessMonitor.h"
+#include "util/DateTimeText.h"
+#include "util/ElapsedText.h"
+
+#include <QDateTime>
+
+namespace kelvane {
+
+namespace {
+
+bool IsRunning(ProcessApi& api, const ProcessHandle& handle) {
+    std::uint32_t exitCode = 0;
+    return handle && api.GetExitCodeProcess(handle, exitCode) && exitCode == STILL_ACTIVE;
+}
+
+double LocalNow() {
+    const QDateTime now = QDateTime::currentDateTime();
+    return DaysOf(now.date(), now.time());
+}
+
+} // namespace
+
+Optimizer::Optimizer(ProcessMonitor& monitor, EngineHost& host, const MessageStrings& strings)
+    : now(LocalNow), monitor_(monitor), host_(host), strings_(strings) {}
+
+const QString& Optimizer::OwnExecutable() {
+    if (!ownExecutableKnown_) {
+        ProcessApi& api = monitor_.api();
+        const ProcessHandle self = api.GetCurrentProcess();
+        ownExecutable_ = self ? api.GetModuleFileNameExW(self, 0) : QString();
+        ownExecutableKnown_ = !ownExecutable_.isEmpty();
+    }
+    return ownExecutable_;
+}
+
+bool Optimizer::OverThreshold(const TProcess& record) const {
+    const std::int64_t processors = std::max(monitor_.processorCount, 1);
+    const std::int64_t threshold =
+        static_cast<std::int64_t>(options.intervalMs) * options.antiLockUpPercent * 100;
+    return record.dCPUTimeOptimizer / processors >= threshold;
+}
+
+void Optimizer::SetClass(const ProcessHandle& handle, TProcess& record, std::uint32_t priorityClass) {
+    ProcessApi& api = monitor_.api();
+    api.SetPriorityClass(handle, priorityClass);
+    record.Priority = static_cast<std::uint16_t>(api.GetPriorityClass(handle));
+}
+
+void Optimizer::TimerOptimizerTimer(bool optimizerEnabled) {
+    if (!optimizerEnabled || monitor_.flags.optimizerBusy)
+        return;
+    try {
+        ProcessesOptimizeNT();
+    } catch (...) {
+        host_.MessageBox(QStringLiteral("Exception: TFormMain.TimerOptimizerTimer"), MessageKind::Error);
+    }
+}
+
+void Optimizer::ProcessesOptimizeNT() {
+    ProcessApi& api = monitor_.api();
+    const std::int64_t start = api.QueryPerformanceCounter();
+    monitor_.flags.optimizerBusy = true;
+    Pid current = 0;
+    try {
+        api.EnumProcesses(pids_);
+        if (options.boost)
+            BoostForeground();
+        else
+            monitor_.BoostPID = 0;
+        for (const Pid pid : pids_) {
+            if (!monitor_.table().InRange(pid))
+                continue;
+            current = pid;
+            TProcess& record = monitor_.table()[pid];
+            HandleProcess(pid, record);
+            CheckShutdownTime(pid, record);
+        }
+    } catch (...) {
+        if (dump)
+            dump(current);
+    }
+    monitor_.flags.optimizerBusy = false;
+    monitor_.texts.labelOptV = ElapsedMsText(start, api.QueryPerformanceCounter(), api.QueryPerformanceFrequency());
+}
+
+void Optimizer::BoostForeground() {
+    ProcessApi& api = monitor_.api();
+    ProcessTable& table = monitor_.table();
+    Pid f = 0;
+    try {
+        f = api.GetForegroundProcessId();
+        if (!table.InRange(f))
+            f = 0;
+        TProcess& target = table[f];
+        if (target.Name == OwnExecutable()) {
+            monitor_.BoostPID = 0;
+            return;
+        }
+        if (target.Never || target.Static || target.OrginalPriority == 0) {
+            monitor_.BoostPID = f; // the target, but the boost never changes its class
+            return;
+        }
+        if (monitor_.BoostPID == f)
+            return;
+        const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, f);
+        if (!IsRunning(api, handle))
+            return;
+        if (PriorityClassToIndex(target.Priority) < options.boostIndex) {
+            if (!target.Managed)
+                target.OptimizeProfile = target.OrginalPriority; // the class to return to
+            SetClass(handle, target, IndexToPriorityClass(options.boostIndex));
+            target.Boosted = true;
+        }
+        monitor_.BoostPID = f;
+    } catch (...) {
+        const TProcess* target = table.Find(f);
+        const TProcess* previous = table.Find(monitor_.BoostPID);
+        host_.MessageBox(strings_[Msg::BoostError] + QStringLiteral("\nCurrent BoostPID: ") + QString::number(f) +
+                             QStringLiteral("\nProcess's Handle: ") + QString::number(f) +
+                             QStringLiteral("\nProcess: ") + (target != nullptr ? target->Name : QString()) +
+                             QStringLiteral("\nPrevious BoostPID: ") + QString::number(monitor_.BoostPID) +
+                             QStringLiteral("\nProcess: ") + (previous != nullptr ? previous->Name : QString()),
+                         MessageKind::Warning);
+        if (dump)
+            dump(f);
+    }
+}
+
+void Optimizer::HandleProcess(Pid pid, TProcess& record) {
+    ProcessApi& api = monitor_.api();
+    const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, pid);
+    if (!IsRunning(api, handle))
+        return;
+    record.Active = true;
+    if (record.Kill) { // kill on sense; the pass goes on with this process
+        monitor_.KillSelectedProcess(pid);
+        record.Active = false;
+    }
+    monitor_.UpdateOptimizerTimes(handle, pid);
+    ModuleHandle module = 0;
+    if (api.EnumProcessModules(handle, module)) {
+        const QString path = api.GetModuleFileNameExW(handle, module);
+        if (!path.isEmpty())
+            record.Name = path;
+        record.Priority = static_cast<std::uint16_t>(api.GetPriorityClass(handle));
+        if (record.OrginalPriority == 0)
+            record.OrginalPriority = record.Priority;
+        if (pid == monitor_.BoostPID)
+            ForegroundBranch(handle, record);
+        else
+            BackgroundBranch(handle, record);
+        EnforceAffinity(handle, record);
+    }
+    if (monitor_.flags.windowVisible) {
+        const int selected = monitor_.list().SelectedIndex();
+        if (selected >= 0)
+            host_.ShowDetailLabels(monitor_.DetailLabelsOf(monitor_.list().at(selected).caption.toUInt()));
+    }
+    if (options.antiLockUp && !record.Never && !record.Static) {
+        if (OverThreshold(record)) {
+            SetClass(handle, record, IDLE_PRIORITY_CLASS);
+            record.Throttled = true;
+            record.Boosted = true;
+        } else {
+            record.Throttled = false;
+        }
+    }
+    // Kelvane pauses itself when its own pass took the Anti-LockUp share of one processor.
+    if (record.Name == OwnExecutable() &&
+        record.dCPUTimeOptimizer >= static_cast<std::int64_t>(options.intervalMs) * options.antiLockUpPercent * 100)
+        api.Sleep(100);
+}
+
+void Optimizer::ForegroundBranch(const ProcessHandle& handle, TProcess& record) {
+    if (record.Throttled && !OverThreshold(record)) {
+        try {
+            if (!record.Never) {
+                SetClass(handle, record, record.Managed ? record.OptimizeProfile : record.OrginalPriority);
+                record.Throttled = false;
+                record.Boosted = true;
+            }
+        } catch (...) {
+        }
+        return;
+    }
+    if (record.Never || record.Static)
+        return;
+    // A boost target that lowered its own class while it keeps the focus is raised again.
+    if (PriorityClassToIndex(record.Priority) < options.boostIndex) {
+        if (!record.Managed)
+            record.OptimizeProfile = record.OrginalPriority;
+        SetClass(handle, record, IndexToPriorityClass(options.boostIndex));
+        record.Boosted = true;
+    }
+}
+
+void Optimizer::BackgroundBranch(const ProcessHandle& handle, TProcess& record) {
+    if (!(record.Managed || record.Boosted) || record.Never)
+        return;
+    try {
+        if (record.Throttled) {
+            SetClass(handle, record, record.Managed ? record.OptimizeProfile : record.OrginalPriority);
+            record.Boosted = false;
+            record.Throttled = false;
+            return;
+        }
+        if (record.Priority != record.OptimizeProfile) {
+            SetClass(handle, record, record.OptimizeProfile);
+            record.Boosted = false;
+        }
+        if (record.Boosted) { // the class already equalled the profile's
+            ProcessApi& api = monitor_.api();
+            if (record.Priority != record.OrginalPriority)
+                api.SetPriorityClass(handle, record.OrginalPriority);
+            record.Priority = static_cast<std::uint16_t>(api.GetPriorityClass(handle));
+            record.Boosted = false;
+        }
+    } catch (...) {
+    }
+}
+
+void Optimizer::EnforceAffinity(const ProcessHandle& handle, const TProcess& record) {
+    if (record.Never)
+        return;
+    ProcessApi& api = monitor_.api();
+    std::uint64_t processMask = 0;
+    std::uint64_t systemMask = 0;
+    if (!api.GetProcessAffinityMask(handle, processMask, systemMask))
+        return;
+    // Compared over the processors that exist: a stored mask naming absent ones (or none) would
+    // otherwise be set again on every pass, thread by thread.
+    const std::uint64_t wanted = record.CPUAffinity & systemMask;
+    if (wanted != 0 && wanted != (processMask & systemMask))
+        api.SetProcessAffinityMask(handle, record.CPUAffinity);
+}
+
+void Optimizer::CheckShutdownTime(Pid pid, TProcess& record) {
+    if (record.ShutDownTime == 0)
+        return;
+    const double current = now();
+    bool due = false;
+    if (record.DailyShutDown) {
+        const QTime set = TimeOfDays(record.ShutDownTime);
+        const QTime time = TimeOfDays(current);
+        due = set.hour() == time.hour() && set.minute() == time.minute() && time.second() >= set.second();
+    } else if (current > record.ShutDownTime) {
+        due = true;
+        record.ShutDownTime = 0;
+    }
+    if (!due)
+        return;
+    monitor_.KillSelectedProcess(pid);
+    const int row = monitor_.FindItem(pid);
+    if (row >= 0)
+        monitor_.list().Delete(row);
+}
+
+} // namespace kelvane

@@ -1,0 +1,63 @@
+#pragma once
+// The optimization cycle: foreground boost, profile classes and affinities, Anti-LockUp, kill on
+// sense and shutdown times, one pass over every running process per timer tick.
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "engine/ProcessApi.h"
+
+namespace kelvane {
+
+class EngineHost;
+class MessageStrings;
+class ProcessMonitor;
+struct TProcess;
+
+// The window's options that the cycle reads, as plain values.
+struct OptimizerOptions {
+    bool boost = true;      // "Boost Foreground"
+    int boostIndex = 2;     // the boost class, index 0 "Low" ... 5 "RealTime"
+    bool antiLockUp = false; // "Anti-LockUp CPU"
+    int antiLockUpPercent = 75;
+    int intervalMs = 250;   // the cycle length T
+};
+
+class Optimizer {
+public:
+    Optimizer(ProcessMonitor& monitor, EngineHost& host, const MessageStrings& strings);
+
+    OptimizerOptions options;
+    // The current local date-time as days since 1899-12-30 (replaceable for tests).
+    std::function<double()> now;
+    // Writes the diagnostic dump for the PID being handled (set by the owner; nothing without one).
+    std::function<void(Pid)> dump;
+
+    // A timer tick: one pass when the optimizer is enabled and no pass is running.
+    void TimerOptimizerTimer(bool optimizerEnabled);
+    // One pass.
+    void ProcessesOptimizeNT();
+
+    // Whether the process used at least the Anti-LockUp share of the machine in the last cycle.
+    bool OverThreshold(const TProcess& record) const;
+
+private:
+    void BoostForeground();
+    void HandleProcess(Pid pid, TProcess& record);
+    void ForegroundBranch(const ProcessHandle& handle, TProcess& record);
+    void BackgroundBranch(const ProcessHandle& handle, TProcess& record);
+    void EnforceAffinity(const ProcessHandle& handle, const TProcess& record);
+    void CheckShutdownTime(Pid pid, TProcess& record);
+    void SetClass(const ProcessHandle& handle, TProcess& record, std::uint32_t priorityClass);
+    const QString& OwnExecutable();
+
+    ProcessMonitor& monitor_;
+    EngineHost& host_;
+    const MessageStrings& strings_;
+    std::vector<Pid> pids_;
+    QString ownExecutable_;
+    bool ownExecutableKnown_ = false;
+};
+
+} // namespace kelvane
