@@ -1,0 +1,564 @@
+// The optimization cycle and the single-process operations against the fake port and a fake clock.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <random>
+
+#include "engine/DebugDump.h"
+#include "engine/EngineHost.h"
+#include "engine/MessageStrings.h"
+#include "engine/Optimizer.h"
+#include "engine/PriorityClass.h"
+#include "engine/ProcessMonitor.h"
+#include "engine/SaveSettings.h"
+#include "platform/fake/FakeProcessApi.h"
+#include "settings/Preferences.h"
+#include "util/DateTimeText.h"
+
+using namespace kelvane;
+
+namespace {
+
+class RecordingHost final : public EngineHost {
+public:
+    void MessageBox(const QString& text, MessageKind) override { boxes.append(text); }
+    void SetAffinityMarks(const std::vector<bool>& m) override {
+        marks = m;
+        flagDuringCall = flag != nullptr && *flag;
+    }
+    QStringList boxes;
+    std::vector<bool> marks;
+    const bool* flag = nullptr;
+    bool flagDuringCall = false;
+};
+
+constexpr Pid kSelf = 10;
+const QString kSelfPath = QStringLiteral("/usr/bin/kelvane");
+
+class OptimizerTest : public testing::Test {
+protected:
+    OptimizerTest() {
+        strings.LoadLanguageStrings(DefaultLanguageTable(), host);
+        api.SetSelfPid(kSelf);
+        api.AddProcess(kSelf, kSelfPath);
+        monitor.AcquireLibrary();
+        optimizer.now = [this] { return clock; };
+        optimizer.options.boostIndex = 3; // Above Normal
+        host.flag = &monitor.flags.affinityListUpdate;
+    }
+
+    // Adds a process that the full scan then names, as at start-up.
+    FakeProcess& Add(Pid pid, const char* path, std::uint32_t priorityClass = NORMAL_PRIORITY_CLASS) {
+        FakeProcess& p = api.AddProcess(pid, QString::fromLatin1(path), priorityClass);
+        monitor.ProcessesScan(true);
+        return p;
+    }
+    TProcess& Record(Pid pid) { return monitor.table()[pid]; }
+    std::uint32_t ClassOf(Pid pid) { return api.Find(pid)->priorityClass; }
+    void Pass(int times = 1) {
+        for (int i = 0; i < times; ++i)
+            optimizer.ProcessesOptimizeNT();
+    }
+    int SetClassCalls(Pid pid) {
+        return static_cast<int>(api.Log().filter(QStringLiteral("SetPriorityClass %1 ").arg(pid)).size());
+    }
+
+    FakeProcessApi api;
+    RecordingHost host;
+    MessageStrings strings;
+    QTemporaryDir dir;
+    QString settingsPath = dir.filePath(QStringLiteral("kelvane.ini"));
+    ProcessMonitor monitor{api, host, strings, settingsPath, 8, QLocale(QStringLiteral("en_US"))};
+    Optimizer optimizer{monitor, host, strings};
+    double clock = DaysOf(QDate(2025, 6, 1), QTime(12, 0, 0));
+};
+
+} // namespace
+
+// ---- Foreground boost ----------------------------------------------------------------------------
+
+TEST_F(OptimizerTest, BoostRaisesTheForegroundAndReturnsItsClassLater) {
+    Add(100, "/usr/bin/editor");
+    Add(101, "/usr/bin/shell");
+    api.SetForegroundPid(100);
+    Pass();
+    EXPECT_EQ(monitor.BoostPID, 100U);
+    EXPECT_EQ(ClassOf(100), ABOVE_NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(Record(100).OptimizeProfile, NORMAL_PRIORITY_CLASS);
+    EXPECT_TRUE(Record(100).Boosted);
+    Pass(3);
+    EXPECT_EQ(SetClassCalls(100), 1) << "nothing changes while the same process keeps the focus";
+
+    api.SetForegroundPid(101);
+    Pass();
+    EXPECT_EQ(ClassOf(100), NORMAL_PRIORITY_CLASS);
+    EXPECT_FALSE(Record(100).Boosted);
+    EXPECT_EQ(ClassOf(101), ABOVE_NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(monitor.texts.labelOptV, QStringLiteral("0 ms"));
+    EXPECT_FALSE(monitor.flags.optimizerBusy);
+}
+
+TEST_F(OptimizerTest, BoostTargetsThatAreNotChanged) {
+    Add(100, "/usr/bin/high", HIGH_PRIORITY_CLASS);
+    Add(101, "/usr/bin/never");
+    Record(101).Never = true;
+    Add(102, "/usr/bin/closed").refusedRights = PROCESS_SET_INFORMATION;
+
+    api.SetForegroundPid(kSelf); // Kelvane itself
+    Pass();
+    EXPECT_EQ(monitor.BoostPID, 0U);
+    api.SetForegroundPid(0); // no foreground window
+    Pass();
+    EXPECT_EQ(monitor.BoostPID, 0U);
+    api.SetForegroundPid(100); // already above the boost class
+    Pass();
+    EXPECT_EQ(monitor.BoostPID, 100U);
+    EXPECT_EQ(ClassOf(100), HIGH_PRIORITY_CLASS);
+    EXPECT_FALSE(Record(100).Boosted);
+    api.SetForegroundPid(101); // never managed: the target, unchanged
+    Pass();
+    EXPECT_EQ(monitor.BoostPID, 101U);
+    EXPECT_EQ(SetClassCalls(101), 0);
+    api.SetForegroundPid(102); // cannot be opened for changes: the previous target stays
+    Pass();
+    EXPECT_EQ(monitor.BoostPID, 101U);
+}
+
+TEST_F(OptimizerTest, AProcessFirstSeenWithTheFocusIsRaisedInTheSamePass) {
+    api.AddProcess(100, QStringLiteral("/usr/bin/new"), BELOW_NORMAL_PRIORITY_CLASS);
+    api.SetForegroundPid(100);
+    Pass();
+    EXPECT_EQ(monitor.BoostPID, 100U);
+    EXPECT_EQ(Record(100).OrginalPriority, BELOW_NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(Record(100).OptimizeProfile, BELOW_NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(ClassOf(100), ABOVE_NORMAL_PRIORITY_CLASS);
+    // A target that lowers its own class while it keeps the focus is raised again.
+    api.Find(100)->priorityClass = IDLE_PRIORITY_CLASS;
+    Pass();
+    EXPECT_EQ(ClassOf(100), ABOVE_NORMAL_PRIORITY_CLASS);
+}
+
+TEST_F(OptimizerTest, ManagedProcessesKeepTheirProfileClass) {
+    Add(100, "/usr/bin/managed");
+    Record(100).Managed = true;
+    Record(100).OptimizeProfile = HIGH_PRIORITY_CLASS;
+    Pass();
+    EXPECT_EQ(ClassOf(100), HIGH_PRIORITY_CLASS);
+    api.SetForegroundPid(100);
+    Pass();
+    EXPECT_EQ(ClassOf(100), HIGH_PRIORITY_CLASS);
+    api.SetForegroundPid(0);
+    Pass();
+    EXPECT_EQ(ClassOf(100), HIGH_PRIORITY_CLASS);
+    api.Find(100)->priorityClass = IDLE_PRIORITY_CLASS; // changed by someone else
+    Pass();
+    EXPECT_EQ(ClassOf(100), HIGH_PRIORITY_CLASS);
+}
+
+TEST_F(OptimizerTest, BoostOffReturnsTheTargetInTheSamePass) {
+    Add(100, "/usr/bin/editor");
+    api.SetForegroundPid(100);
+    Pass();
+    ASSERT_EQ(ClassOf(100), ABOVE_NORMAL_PRIORITY_CLASS);
+    optimizer.options.boost = false;
+    Pass();
+    EXPECT_EQ(monitor.BoostPID, 0U);
+    EXPECT_EQ(ClassOf(100), NORMAL_PRIORITY_CLASS);
+}
+
+// ---- Background branch ---------------------------------------------------------------------------
+
+TEST_F(OptimizerTest, UnmanagedAndNeverProcessesAreLeftAlone) {
+    Add(100, "/usr/bin/plain", BELOW_NORMAL_PRIORITY_CLASS);
+    Add(101, "/usr/bin/tabu");
+    Record(101).Managed = true;
+    Record(101).Never = true;
+    Record(101).OptimizeProfile = HIGH_PRIORITY_CLASS;
+    Record(101).CPUAffinity = 1;
+    Pass(3);
+    EXPECT_EQ(SetClassCalls(100), 0);
+    EXPECT_EQ(SetClassCalls(101), 0);
+    EXPECT_TRUE(api.Log().filter(QStringLiteral("SetProcessAffinityMask 101")).isEmpty());
+}
+
+// ---- Affinity ------------------------------------------------------------------------------------
+
+TEST_F(OptimizerTest, AffinityIsEnforcedOverTheProcessorsThatExist) {
+    api.SetProcessorCount(2);
+    Add(100, "/usr/bin/pinned");
+    Record(100).CPUAffinity = 0xFFFFFFFF80000001ULL; // processors 0 and 31..63, of which only 0 exists
+    Add(101, "/usr/bin/none");
+    Pass(4);
+    EXPECT_EQ(api.Find(100)->affinity, 1U);
+    EXPECT_EQ(api.Log().filter(QStringLiteral("SetProcessAffinityMask 100")).size(), 1) << "set once, not every pass";
+    EXPECT_TRUE(api.Log().filter(QStringLiteral("SetProcessAffinityMask 101")).isEmpty()) << "0 holds nothing";
+}
+
+// ---- Anti-LockUp over several passes ------------------------------------------------------------
+
+TEST_F(OptimizerTest, AntiLockUpThresholdArithmetic) {
+    api.SetProcessorCount(4);
+    ProcessMonitor m(api, host, strings, settingsPath);
+    Optimizer o(m, host, strings);
+    o.options.intervalMs = 250;
+    o.options.antiLockUpPercent = 75;
+    TProcess record;
+    record.dCPUTimeOptimizer = 7500000; // 750 ms in one 250 ms cycle on 4 processors
+    EXPECT_TRUE(o.OverThreshold(record));
+    record.dCPUTimeOptimizer = 7499999;
+    EXPECT_FALSE(o.OverThreshold(record));
+}
+
+TEST_F(OptimizerTest, AntiLockUpIdlesAHogWhileItLastsAndThenLetsGo) {
+    api.SetProcessorCount(2);
+    optimizer.options.antiLockUp = true;
+    optimizer.options.intervalMs = 250;
+    optimizer.options.antiLockUpPercent = 40;
+    FakeProcess& hog = Add(100, "/usr/bin/hog");
+    hog.userTime = 10 * 10000000LL; // first seen: its whole time is the first delta
+    Add(101, "/usr/bin/static");
+    api.Find(101)->userTime = 10 * 10000000LL;
+    Record(101).Static = true;
+    Pass();
+    EXPECT_EQ(ClassOf(100), IDLE_PRIORITY_CLASS);
+    EXPECT_TRUE(Record(100).Throttled);
+    EXPECT_TRUE(Record(100).Boosted);
+    EXPECT_EQ(ClassOf(101), NORMAL_PRIORITY_CLASS) << "static processes are exempt";
+
+    hog.userTime += 2500000; // a full core of two: 50% > 40%
+    Pass();
+    EXPECT_EQ(ClassOf(100), IDLE_PRIORITY_CLASS);
+    EXPECT_EQ(SetClassCalls(100), 3) << "restored, then lowered again in the same pass";
+
+    hog.userTime += 100000; // calm
+    Pass();
+    EXPECT_EQ(ClassOf(100), NORMAL_PRIORITY_CLASS);
+    EXPECT_FALSE(Record(100).Throttled);
+    EXPECT_FALSE(Record(100).Boosted);
+    Pass();
+    EXPECT_EQ(SetClassCalls(100), 4);
+}
+
+TEST_F(OptimizerTest, AThrottledBoostTargetGetsItsClassBackWhenItCalmsDown) {
+    api.SetProcessorCount(2);
+    optimizer.options.antiLockUp = true;
+    optimizer.options.antiLockUpPercent = 40;
+    FakeProcess& hog = Add(100, "/usr/bin/game");
+    api.SetForegroundPid(100);
+    hog.userTime = 10 * 10000000LL;
+    Pass();
+    EXPECT_EQ(ClassOf(100), IDLE_PRIORITY_CLASS);
+    hog.userTime += 1000;
+    Pass();
+    EXPECT_EQ(ClassOf(100), NORMAL_PRIORITY_CLASS) << "its own class, marked boosted";
+    EXPECT_TRUE(Record(100).Boosted);
+    EXPECT_FALSE(Record(100).Throttled);
+}
+
+TEST_F(OptimizerTest, KelvanePausesItselfWhenItsOwnPassIsHeavy) {
+    optimizer.options.intervalMs = 250;
+    optimizer.options.antiLockUpPercent = 75;
+    monitor.ProcessesScan(true);
+    api.Find(kSelf)->userTime = 250 * 75 * 100;
+    Pass();
+    EXPECT_EQ(api.Log().filter(QStringLiteral("Sleep 100")).size(), 1);
+}
+
+// ---- Kill on sense and shutdown times ------------------------------------------------------------
+
+TEST_F(OptimizerTest, KillOnSenseEveryTimeTheProcessIsSeen) {
+    Add(100, "/usr/bin/unwanted");
+    Record(100).Kill = true;
+    Pass();
+    EXPECT_TRUE(api.Find(100)->exited);
+    EXPECT_FALSE(Record(100).Active);
+    api.AddProcess(100, QStringLiteral("/usr/bin/unwanted")); // started again with the same PID
+    Pass();
+    EXPECT_TRUE(api.Find(100)->exited);
+}
+
+TEST_F(OptimizerTest, DailyShutdownWithinItsMinute) {
+    monitor.flags.windowVisible = true;
+    Add(100, "/usr/bin/daily");
+    monitor.GetProcessesOnNT();
+    Record(100).ShutDownTime = DaysOf(QDate(2020, 1, 1), QTime(14, 30, 20));
+    Record(100).DailyShutDown = true;
+    struct Tick {
+        QTime time;
+        bool killed;
+    };
+    for (const Tick& tick : {Tick{QTime(14, 30, 19), false}, Tick{QTime(14, 30, 20), true},
+                             Tick{QTime(14, 30, 59), true}, Tick{QTime(14, 31, 0), false},
+                             Tick{QTime(13, 30, 30), false}}) {
+        api.AddProcess(100, QStringLiteral("/usr/bin/daily"));
+        clock = DaysOf(QDate(2025, 6, 2), tick.time);
+        Pass();
+        EXPECT_EQ(api.Find(100)->exited, tick.killed) << tick.time.toString().toStdString();
+    }
+    EXPECT_NE(Record(100).ShutDownTime, 0.0) << "a daily time stays";
+    EXPECT_LT(monitor.FindItem(100), 0) << "the row goes with the process";
+}
+
+TEST_F(OptimizerTest, OneOffShutdownOnceAndCleared) {
+    Add(100, "/usr/bin/once");
+    Record(100).ShutDownTime = clock + 1.0 / 24;
+    Pass();
+    EXPECT_FALSE(api.Find(100)->exited);
+    clock += 2.0 / 24;
+    Pass();
+    EXPECT_TRUE(api.Find(100)->exited);
+    EXPECT_EQ(Record(100).ShutDownTime, 0.0);
+    api.AddProcess(100, QStringLiteral("/usr/bin/once"));
+    Pass();
+    EXPECT_FALSE(api.Find(100)->exited);
+}
+
+// ---- Single-process operations, restore, clean-up ------------------------------------------------
+
+TEST_F(OptimizerTest, SetPriorityAndTerminateReportFailures) {
+    EXPECT_FALSE(monitor.SetPriority(100, HIGH_PRIORITY_CLASS)) << "not running";
+    EXPECT_FALSE(monitor.KillSelectedProcess(100));
+    FakeProcess& p = Add(100, "/usr/bin/app");
+    p.refuseSetClass = true;
+    EXPECT_FALSE(monitor.SetPriority(100, REALTIME_PRIORITY_CLASS));
+    EXPECT_EQ(Record(100).Priority, NORMAL_PRIORITY_CLASS) << "the class in force";
+    EXPECT_EQ(monitor.PriorityErrorText(), QStringLiteral("Error setting process's priority.\nPermission denied."));
+    p.refuseSetClass = false;
+    EXPECT_TRUE(monitor.SetPriority(100, HIGH_PRIORITY_CLASS));
+    EXPECT_EQ(Record(100).Priority, HIGH_PRIORITY_CLASS);
+    EXPECT_EQ(Record(100).OptimizeProfile, 0) << "the profile is not touched";
+    p.refuseTerminate = true;
+    EXPECT_FALSE(monitor.KillSelectedProcess(100));
+    EXPECT_EQ(monitor.TerminateErrorText(), QStringLiteral("Error terminating process.\nPermission denied"));
+}
+
+TEST_F(OptimizerTest, AffinityFromTheMarks) {
+    api.SetProcessorCount(4);
+    monitor.processorCount = 4; // read once at start
+    Add(100, "/usr/bin/app");
+    EXPECT_EQ(ProcessMonitor::MaskOfMarks({false, true, true, false}), 6U);
+    std::vector<bool> all32(32, false);
+    all32[0] = all32[31] = true;
+    EXPECT_EQ(ProcessMonitor::MaskOfMarks(all32), 0xFFFFFFFF80000001ULL);
+    Record(100).CPUAffinity = 0xF;
+    EXPECT_EQ(monitor.SetCPUAffinity(100, ProcessMonitor::MaskOfMarks({false, false, false, false})),
+              ProcessMonitor::AffinityResult::Refused);
+    EXPECT_EQ(Record(100).CPUAffinity, 0xFU) << "a refused mask changes nothing";
+    EXPECT_EQ(monitor.SetCPUAffinity(100, 6), ProcessMonitor::AffinityResult::Set);
+    EXPECT_EQ(Record(100).CPUAffinity, 6U);
+    EXPECT_EQ(monitor.SetCPUAffinity(999, 6), ProcessMonitor::AffinityResult::OpenFailed);
+
+    monitor.LoadAndDisplayCPUAffinity(100);
+    EXPECT_EQ(host.marks, (std::vector<bool>{false, true, true, false}));
+    EXPECT_TRUE(host.flagDuringCall);
+    EXPECT_FALSE(monitor.flags.affinityListUpdate);
+}
+
+TEST_F(OptimizerTest, RestoreReturnsChangedClassesButNotNeverOrUnchanged) {
+    Add(100, "/usr/bin/raised");
+    Add(101, "/usr/bin/tabu");
+    Add(102, "/usr/bin/same");
+    api.Find(100)->priorityClass = HIGH_PRIORITY_CLASS;
+    api.Find(101)->priorityClass = HIGH_PRIORITY_CLASS;
+    Record(101).Never = true;
+    Record(100).Boosted = Record(100).Throttled = true;
+    monitor.ProcessesRestorePriorities();
+    EXPECT_EQ(ClassOf(100), NORMAL_PRIORITY_CLASS);
+    EXPECT_FALSE(Record(100).Boosted);
+    EXPECT_FALSE(Record(100).Throttled);
+    EXPECT_EQ(ClassOf(101), HIGH_PRIORITY_CLASS);
+    EXPECT_EQ(SetClassCalls(102), 0);
+    EXPECT_FALSE(monitor.flags.optimizerBusy);
+}
+
+TEST_F(OptimizerTest, CleanUpKeepsTheIdleRowAndRemovesEndedProcesses) {
+    Add(100, "/usr/bin/ends");
+    Add(101, "/usr/bin/stays");
+    monitor.GetProcessesOnNT();
+    api.RemoveProcess(100);
+    monitor.CleanUp1Click();
+    EXPECT_LT(monitor.FindItem(100), 0);
+    EXPECT_FALSE(Record(100).InUse());
+    EXPECT_GE(monitor.FindItem(101), 0);
+    EXPECT_GE(monitor.FindItem(0), 0);
+}
+
+TEST_F(OptimizerTest, SwitchKelvaneTurnsCycleAndScanTogether) {
+    monitor.SwitchKelvane();
+    EXPECT_TRUE(monitor.options.optimizerEnabled);
+    EXPECT_TRUE(monitor.options.profilesRefresh);
+    monitor.SwitchKelvane();
+    EXPECT_FALSE(monitor.options.optimizerEnabled);
+    EXPECT_FALSE(monitor.options.profilesRefresh);
+}
+
+TEST_F(OptimizerTest, TimerRunsOnlyWhenEnabledAndIdle) {
+    Add(100, "/usr/bin/editor");
+    api.SetForegroundPid(100);
+    optimizer.TimerOptimizerTimer(false);
+    EXPECT_EQ(ClassOf(100), NORMAL_PRIORITY_CLASS);
+    monitor.flags.optimizerBusy = true;
+    optimizer.TimerOptimizerTimer(true);
+    EXPECT_EQ(ClassOf(100), NORMAL_PRIORITY_CLASS);
+    monitor.flags.optimizerBusy = false;
+    optimizer.TimerOptimizerTimer(true);
+    EXPECT_EQ(ClassOf(100), ABOVE_NORMAL_PRIORITY_CLASS);
+}
+
+// Thousands of passes over processes that come, go and refuse at every step: no crash, no hang.
+TEST_F(OptimizerTest, RandomExitsAndRefusalsNeverBreakAPass) {
+    std::mt19937 random(4242);
+    api.SetProcessorCount(2);
+    optimizer.options.antiLockUp = true;
+    for (int pass = 0; pass < 3000; ++pass) {
+        const Pid pid = 100 + static_cast<Pid>(random() % 40);
+        switch (random() % 8) {
+        case 0:
+            api.AddProcess(pid, QStringLiteral("/usr/bin/p%1").arg(pid % 7), kPriorityClassCodes[random() % 6]);
+            break;
+        case 1:
+            api.ExitProcess(pid);
+            break;
+        case 2:
+            api.RemoveProcess(pid);
+            break;
+        case 3:
+            if (FakeProcess* p = api.Find(pid)) {
+                p->refusedRights = static_cast<std::uint32_t>(random() % 2048);
+                p->refuseSetClass = random() % 2 == 0;
+                p->noModules = random() % 3 == 0;
+            }
+            break;
+        case 4:
+            api.SetForegroundPid(pid);
+            break;
+        default:
+            if (FakeProcess* p = api.Find(pid))
+                p->userTime += static_cast<CpuTicks>(random() % 10000000);
+        }
+        TProcess& record = Record(pid);
+        record.Kill = random() % 50 == 0;
+        record.Managed = random() % 3 == 0;
+        record.OptimizeProfile = static_cast<std::uint16_t>(random() % 3 == 0 ? 0 : kPriorityClassCodes[random() % 6]);
+        record.CPUAffinity = random() % 4;
+        record.ShutDownTime = random() % 20 == 0 ? clock - 1 : 0;
+        if (pass % 50 == 0)
+            monitor.ProcessesScan(true);
+        if (pass % 7 == 0)
+            monitor.CleanUp1Click();
+        Pass();
+        ASSERT_FALSE(monitor.flags.optimizerBusy);
+        api.ClearLog();
+    }
+    EXPECT_TRUE(host.boxes.isEmpty()) << host.boxes.join(u'\n').toStdString();
+}
+
+// ---- Preferences ---------------------------------------------------------------------------------
+
+TEST(PreferencesKeys, DefaultsRangesAndDamagedValues) {
+    const Preferences defaults = LoadPreferences(IniDocument());
+    EXPECT_EQ(defaults.RefreshInterval, 500);
+    EXPECT_EQ(defaults.OptimizerInterval, 250);
+    EXPECT_FALSE(defaults.OptimizerEnabled);
+    EXPECT_TRUE(defaults.BoostForeground);
+    EXPECT_EQ(defaults.BoostPriority, 2);
+    EXPECT_FALSE(defaults.ALU);
+    EXPECT_EQ(defaults.ALUPerc, 75);
+    EXPECT_FALSE(defaults.WindowTop);
+    EXPECT_EQ(defaults.WindowWidth, 848);
+
+    IniDocument doc;
+    for (const auto& [key, value] : {std::pair{"OptimizerInterval", "5"}, std::pair{"RefreshInterval", "0x3E8"},
+                                     std::pair{"ALU", "yes"}, std::pair{"ALUPerc", "1000"},
+                                     std::pair{"OptimizerEnabled", "2"}, std::pair{"WindowTop", "-20"}})
+        doc.Write(kPreferencesSection, QLatin1String(key), QLatin1String(value));
+    const Preferences loaded = LoadPreferences(doc);
+    EXPECT_EQ(loaded.OptimizerInterval, 10);
+    EXPECT_EQ(loaded.RefreshInterval, 1000);
+    EXPECT_FALSE(loaded.ALU);
+    EXPECT_EQ(loaded.ALUPerc, 100);
+    EXPECT_TRUE(loaded.OptimizerEnabled);
+    EXPECT_EQ(loaded.WindowTop, -20);
+
+    IniBatch batch;
+    ColumnLayout layout;
+    layout.order[3] = 0;
+    layout.width[9] = 377;
+    layout.SortColumnIndex = 4;
+    WriteColumnLayout(layout, batch);
+    QTemporaryDir dir;
+    IniFile file(dir.filePath(QStringLiteral("k.ini")));
+    ASSERT_TRUE(file.Apply(batch));
+    const ColumnLayout back = LoadColumnLayout(file.Load());
+    EXPECT_EQ(back.order[3], 0);
+    EXPECT_FALSE(back.order[4]);
+    EXPECT_EQ(back.width[9], 377);
+    EXPECT_EQ(back.SortColumnIndex, 4);
+    EXPECT_TRUE(back.SortAscending);
+}
+
+// ---- Save Settings and the dump ------------------------------------------------------------------
+
+TEST_F(OptimizerTest, SaveSettingsWritesProfilesInRowOrder) {
+    api.AddProcess(100, QStringLiteral("/usr/bin/twice"));
+    api.AddProcess(101, QStringLiteral("/usr/bin/twice"));
+    api.AddProcess(102, QStringLiteral("/usr/bin/only-shutdown"));
+    api.AddProcess(103, QStringLiteral("/usr/bin/not managed"));
+    monitor.ProcessesScan(true);
+    monitor.GetProcessesOnNT();
+    Record(100).Managed = Record(101).Managed = true;
+    Record(100).OptimizeProfile = ABOVE_NORMAL_PRIORITY_CLASS;
+    Record(101).OptimizeProfile = HIGH_PRIORITY_CLASS;
+    Record(100).CPUAffinity = 0xFFFFFFFF80000001ULL;
+    Record(102).ShutDownTime = DaysOf(QDate(2030, 1, 1), QTime(8, 0));
+    monitor.options.sortColumn = 0;
+    monitor.options.sortAscending = false; // rows 103, 102, 101, 100: the lowest row writes last
+    monitor.SortList();
+    Preferences preferences;
+    preferences.ALU = true;
+    ASSERT_TRUE(SaveSettings(settingsPath, preferences, monitor));
+    IniFile file(settingsPath);
+    EXPECT_EQ(file.ReadString(QStringLiteral("/usr/bin/twice"), QStringLiteral("Priority")), QStringLiteral("32768"));
+    EXPECT_EQ(file.ReadString(QStringLiteral("/usr/bin/twice"), QStringLiteral("Affinity")),
+              QStringLiteral("-2147483647"));
+    EXPECT_EQ(file.Keys(QStringLiteral("/usr/bin/only-shutdown")),
+              (QStringList{QStringLiteral("Shutdown time"), QStringLiteral("Shutdown daily")}));
+    EXPECT_TRUE(file.Keys(QStringLiteral("/usr/bin/not managed")).isEmpty());
+    EXPECT_EQ(file.ReadString(kPreferencesSection, QStringLiteral("ALU")), QStringLiteral("1"));
+    EXPECT_EQ(file.Keys(QStringLiteral("/usr/bin/twice")).size(), 7);
+}
+
+TEST_F(OptimizerTest, DumpListsEveryRecordWithAlignedLabels) {
+    Add(100, "/usr/bin/static one");
+    Record(100).Static = true;
+    Record(100).CPUAffinity = 3;
+    monitor.BoostPID = 100;
+    QString error;
+    QString path;
+    ASSERT_TRUE(CreateDebugFile(7, monitor, Preferences(), settingsPath, &error, &path)) << error.toStdString();
+    ASSERT_TRUE(CreateDebugFile(7, monitor, Preferences(), settingsPath, &error, &path)) << "replaces the first";
+    EXPECT_EQ(path, dir.filePath(QStringLiteral("kelvane_crash.log")));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("kelvane.tmp"))));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Kelvane Crash Log on ")));
+    EXPECT_EQ(lines[2], QStringLiteral(" "));
+    EXPECT_EQ(lines[3], QStringLiteral("[Preferences]"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Current PID:       7")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Current Boost PID: 100")));
+    const qsizetype block = lines.indexOf(QStringLiteral("100: /usr/bin/static one"));
+    ASSERT_GT(block, 0);
+    EXPECT_GT(block, lines.indexOf(QStringLiteral("10: /usr/bin/kelvane"))) << "ascending PIDs";
+    EXPECT_EQ(lines[block + 3], QStringLiteral("OptimizeProfile: Unknown"));
+    EXPECT_EQ(lines[block + 10], QStringLiteral("Dynamic:         False"));
+    EXPECT_EQ(lines[block + 13], QStringLiteral("CPUAffinity:     3"));
+    EXPECT_EQ(lines[block + 14], QStringLiteral(" "));
+    for (int i = 1; i <= 13; ++i) { // 17-character labels: every value starts at the same column
+        EXPECT_EQ(lines[block + i].at(16), u' ') << lines[block + i].toStdString();
+        EXPECT_NE(lines[block + i].at(17), u' ') << lines[block + i].toStdString();
+    }
+    EXPECT_EQ(DumpClassName(32768), QStringLiteral("Above Normal"));
+}
