@@ -73,13 +73,14 @@ int ChildProcess::KillAndReap() {
 
 bool ChildProcess::WaitExitedNoReap(int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
+    for (;;) {
         siginfo_t info{};
         if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_)
             return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
         ::usleep(2000);
     }
-    return false;
 }
 
 std::string Shell(const std::string& command) {

@@ -1,0 +1,107 @@
+// kelvanectl run on real children, inside the private PID namespace CTest gives this test: profile
+// classes held, Anti-LockUp, kill on sense, and every class restored exactly on SIGTERM.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/linux/ProcFs.h"
+#include "settings/IniFile.h"
+#include "tests/support/ChildProcess.h"
+
+using namespace kelvane;
+using kelvane::test::ChildProcess;
+using kelvane::test::TestChildPath;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// The nice value of a process from its stat file; 99 when it is gone.
+long NiceOf(pid_t pid) {
+    const auto text = linux_port::ReadSmallFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto stat = text ? linux_port::ParseProcStat(*text) : std::nullopt;
+    return stat && stat->state != 'Z' ? stat->nice : 99;
+}
+
+// Milliseconds until `condition` holds, or -1 after `limitMs`.
+template <typename F> long MsUntil(F condition, long limitMs = 5000) {
+    const auto start = Clock::now();
+    while (!condition()) {
+        const long elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        if (elapsed > limitMs)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+} // namespace
+
+TEST(RunLive, HoldsProfilesIdlesHogsKillsOnSenseAndRestoresOnExit) {
+    if (::getpid() != 1)
+        GTEST_SKIP() << "runs only inside its own PID namespace (CTest's in-pid-namespace.sh), where "
+                        "kelvanectl run can reach nothing but this test's children";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "raising a class needs CAP_SYS_NICE";
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    for (const char* name : {"held", "hog", "unwanted"})
+        std::filesystem::copy_file(TestChildPath(), folder + "/" + name);
+    const QString settings = dir.filePath(QStringLiteral("kelvane.ini"));
+    IniBatch batch;
+    for (const auto& [key, value] : {std::pair{"OptimizerInterval", "100"}, std::pair{"RefreshInterval", "100"},
+                                     std::pair{"BoostForeground", "0"}, std::pair{"ALU", "1"},
+                                     std::pair{"ALUPerc", "40"}})
+        batch.Write(QStringLiteral("Preferences"), QLatin1String(key), QLatin1String(value));
+    batch.Write(dir.filePath(QStringLiteral("held")), QStringLiteral("Priority"), QStringLiteral("128"));
+    batch.Write(dir.filePath(QStringLiteral("unwanted")), QStringLiteral("AutoKill"), QStringLiteral("1"));
+    ASSERT_TRUE(IniFile(settings).Apply(batch));
+
+    ChildProcess held({folder + "/held", "threads", "1"});
+    ASSERT_EQ(held.ReadLine().rfind("ready", 0), 0U);
+    ChildProcess hog({folder + "/hog", "busy"}, [] { ::setpriority(PRIO_PROCESS, 0, 3); });
+    ASSERT_EQ(hog.ReadLine(), "ready");
+
+    ChildProcess run({KELVANECTL_PATH, "run", "--settings", settings.toStdString()});
+    // The profile class, and again after a hand renice.
+    EXPECT_GE(MsUntil([&] { return NiceOf(held.pid()) == -10; }), 0);
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(held.pid()), 5);
+    const long backAfter = MsUntil([&] { return NiceOf(held.pid()) == -10; });
+    EXPECT_GE(backAfter, 0);
+    EXPECT_LE(backAfter, 1000) << "cycles of 100 ms";
+
+    // Anti-LockUp: one busy thread is 50% of two processors, over the 40% set.
+    const long idled = MsUntil([&] { return NiceOf(hog.pid()) == 19; });
+    EXPECT_GE(idled, 0);
+    EXPECT_LE(idled, 1000);
+    ::kill(hog.pid(), SIGSTOP); // calm
+    const long released = MsUntil([&] { return NiceOf(hog.pid()) == 3; });
+    EXPECT_GE(released, 0) << "back at its own nice value";
+    EXPECT_LE(released, 1000);
+    ::kill(hog.pid(), SIGCONT);
+
+    // Kill on sense: its row (and profile) is made at the next refresh, the next cycle ends it.
+    ChildProcess unwanted({folder + "/unwanted", "threads", "0"});
+    const long killed = MsUntil([&] { return unwanted.WaitExitedNoReap(0); });
+    EXPECT_GE(killed, 0);
+    EXPECT_LE(killed, 1500);
+
+    // Exit: every class back exactly where it was.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(held.pid()), 5);
+    EXPECT_GE(MsUntil([&] { return NiceOf(held.pid()) == -10; }), 0);
+    ::kill(run.pid(), SIGTERM);
+    EXPECT_TRUE(run.WaitExitedNoReap(5000));
+    const int status = run.KillAndReap();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(NiceOf(held.pid()), 0) << "the class it had when first seen";
+    EXPECT_EQ(NiceOf(hog.pid()), 3) << "nice 3 stays 3";
+}
