@@ -4,6 +4,7 @@
 #include "engine/MessageStrings.h"
 #include "platform/fake/FakeProcessApi.h"
 #include "tools/kelvanectl/Commands.h"
+#include "tools/kelvanectl/ProcessCommands.h"
 
 using namespace kelvane;
 
@@ -150,4 +151,78 @@ TEST(KelvanectlForeground, PrintsThePidOrZero) {
     CommandForeground(api, out);
     out.flush();
     EXPECT_EQ(text, QStringLiteral("0\n4321\n"));
+}
+
+namespace {
+struct CtlResult {
+    int status = 0;
+    QString out, err;
+};
+template <typename Command> CtlResult RunCtl(Command command) {
+    CtlResult result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    result.status = command(out, err);
+    out.flush();
+    err.flush();
+    return result;
+}
+} // namespace
+
+TEST(KelvanectlProcessCommands, ClassArguments) {
+    for (const auto& [text, code] : {std::pair{"low", 64U}, std::pair{"Below Normal", 16384U}, std::pair{"NORMAL", 32U},
+                                     std::pair{"above normal", 32768U}, std::pair{"High", 128U},
+                                     std::pair{"RealTime", 256U}, std::pair{"real time", 256U}, std::pair{"128", 128U}})
+        EXPECT_EQ(ParseClassArgument(QLatin1String(text)), code) << text;
+    for (const char* bad : {"", "99", "Highest", "0"})
+        EXPECT_FALSE(ParseClassArgument(QLatin1String(bad))) << bad;
+}
+
+TEST(KelvanectlProcessCommands, SetPriorityAffinityAndTerminate) {
+    FakeProcessApi api;
+    SilentHost host;
+    MessageStrings strings;
+    strings.LoadLanguageStrings(DefaultLanguageTable(), host);
+    FakeProcess& p = api.AddProcess(42, QStringLiteral("/usr/bin/app"));
+    auto args = [](std::initializer_list<const char*> words) {
+        QStringList list;
+        for (const char* word : words)
+            list.append(QLatin1String(word));
+        return list;
+    };
+    auto setPriority = [&](QStringList a) {
+        return RunCtl([&](QTextStream& out, QTextStream& err) { return CommandSetPriority(api, host, strings, a, out, err); });
+    };
+    auto setAffinity = [&](QStringList a) {
+        return RunCtl([&](QTextStream& out, QTextStream& err) { return CommandSetAffinity(api, host, strings, a, out, err); });
+    };
+    auto terminate = [&](QStringList a) {
+        return RunCtl([&](QTextStream&, QTextStream& err) { return CommandTerminate(api, host, strings, a, err); });
+    };
+
+    EXPECT_EQ(setPriority(args({"42", "Real Time"})).out, QStringLiteral("42\tRealTime\n"));
+    EXPECT_EQ(p.priorityClass, REALTIME_PRIORITY_CLASS);
+    p.refuseSetClass = true;
+    const CtlResult refused = setPriority(args({"42", "low"}));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, QStringLiteral("Error setting process's priority.\nPermission denied.\n"));
+    EXPECT_EQ(setPriority(args({"42", "lowest"})).status, 2);
+    EXPECT_EQ(setPriority(args({"43", "low"})).status, 1);
+
+    EXPECT_EQ(setAffinity(args({"42", "0x1"})).status, 0);
+    EXPECT_EQ(p.affinity, 1U);
+    const CtlResult high = setAffinity(args({"42", "80000001"}));
+    EXPECT_EQ(high.out, QStringLiteral("42\t0xffffffff80000001\n")) << "processor 31 sign-extends";
+    const CtlResult none = setAffinity(args({"42", "0x80000000"}));
+    EXPECT_EQ(none.status, 1) << "a mask of absent processors is refused";
+    EXPECT_TRUE(none.err.startsWith(QStringLiteral("kelvanectl: the affinity mask 0x80000000 was refused")));
+    EXPECT_EQ(setAffinity(args({"42", "1ffffffff"})).status, 2) << "processors 0 to 31 only";
+
+    p.refuseTerminate = true;
+    const CtlResult kept = terminate(args({"42"}));
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_EQ(kept.err, QStringLiteral("Error terminating process.\nPermission denied\n"));
+    p.refuseTerminate = false;
+    EXPECT_EQ(terminate(args({"42"})).status, 0);
+    EXPECT_TRUE(p.exited);
 }

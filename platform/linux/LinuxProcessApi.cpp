@@ -124,12 +124,14 @@ std::optional<std::uint64_t> LinuxProcessApi::StartTime(const ProcessHandle& han
     return stat->startTime;
 }
 
-bool LinuxProcessApi::HasOwnMemory(Pid pid) {
+bool LinuxProcessApi::HasOwnMemory(Pid pid, int pidfd) {
     // A kernel thread has no memory or executable of its own: its exe link gives ENOENT. The link
     // is only readable with ptrace read access, which is what reading memory needs.
-    if (ReadExeLink(ProcPath(pid, "exe")))
-        return true;
-    return Fail(errno == ENOENT ? EACCES : errno);
+    std::optional<std::string> path = ReadExeLink(ProcPath(pid, "exe"));
+    if (!path)
+        return Fail(errno == ENOENT ? EACCES : errno);
+    exeOfLastOpen_ = {pidfd, pid, std::move(*path)};
+    return true;
 }
 
 bool LinuxProcessApi::MaySetInformation(const ProcessHandle& handle) {
@@ -196,7 +198,7 @@ ProcessHandle LinuxProcessApi::OpenProcess(std::uint32_t access, Pid pid) {
     // Querying needs nothing more: any process of Kelvane's PID namespace can be looked at. The
     // other rights are refused for kernel threads.
     if ((access & PROCESS_VM_READ) != 0) {
-        if (!HasOwnMemory(pid))
+        if (!HasOwnMemory(pid, fd))
             return {};
     } else if ((access & (PROCESS_SET_INFORMATION | PROCESS_TERMINATE)) != 0 && KindOf(pid) != Kind::User) {
         Fail(EACCES);
@@ -220,8 +222,11 @@ ProcessHandle LinuxProcessApi::GetCurrentProcess() {
 }
 
 void LinuxProcessApi::CloseHandle(ProcessHandle& handle) {
-    if (handle.fd() >= 0)
-        ::close(handle.fd());
+    if (handle.fd() < 0)
+        return;
+    if (handle.fd() == exeOfLastOpen_.fd)
+        exeOfLastOpen_.fd = -1; // the number may come back with another process
+    ::close(handle.fd());
 }
 
 // ---- Querying ----------------------------------------------------------------------------------
@@ -405,6 +410,8 @@ QString LinuxProcessApi::GetModuleFileNameExW(const ProcessHandle& handle, Modul
     }
     if (!Usable(handle, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ))
         return {};
+    if (handle.fd() == exeOfLastOpen_.fd && handle.pid() == exeOfLastOpen_.pid)
+        return QFile::decodeName(QByteArray::fromStdString(exeOfLastOpen_.path));
     const std::optional<std::string> path = ReadExeLink(ProcPath(handle.pid(), "exe"));
     if (!path) {
         Fail(errno);

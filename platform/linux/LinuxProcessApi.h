@@ -61,7 +61,7 @@ private:
     bool Fail(int error);
     // The start time of the handle's process (clock ticks after boot); empty once it has exited.
     std::optional<std::uint64_t> StartTime(const ProcessHandle& handle);
-    bool HasOwnMemory(Pid pid);
+    bool HasOwnMemory(Pid pid, int pidfd);
     enum class Kind { User, KernelThread, Kthreadd, Gone };
     Kind KindOf(Pid pid) const;
     bool MaySetInformation(const ProcessHandle& handle);
@@ -77,6 +77,13 @@ private:
     bool capSysNice_ = false;
     bool capKill_ = false;
     linux_port::SchedMemory schedMemory_;
+    // The executable path that the last open with read-memory rights read, for its handle: the
+    // cycle asks for it right after, and reading the link twice would cost a quarter of a look.
+    struct {
+        int fd = -1;
+        Pid pid = 0;
+        std::string path;
+    } exeOfLastOpen_;
     std::unique_ptr<linux_port::X11Foreground> foreground_;
 };
 
