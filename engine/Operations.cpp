@@ -114,6 +114,7 @@ void ProcessMonitor::ProcessesRestorePriorities() {
         } catch (...) {
         }
     }
+    api_.RestoreGroups();
 }
 
 void ProcessMonitor::CleanUp1Click() {

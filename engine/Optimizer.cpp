@@ -68,10 +68,12 @@ void Optimizer::ProcessesOptimizeNT() {
     Pid current = 0;
     try {
         api.EnumProcesses(pids_);
-        if (options.boost)
+        if (options.boost) {
             BoostForeground();
-        else
+        } else {
             monitor_.BoostPID = 0;
+            foreground_ = api.GetForegroundProcessId();
+        }
         for (const Pid pid : pids_) {
             if (!monitor_.table().InRange(pid))
                 continue;
@@ -84,8 +86,24 @@ void Optimizer::ProcessesOptimizeNT() {
         if (dump)
             dump(current);
     }
+    EndOfPass();
     monitor_.flags.optimizerBusy = false;
     monitor_.texts.labelOptV = ElapsedMsText(start, api.QueryPerformanceCounter(), api.QueryPerformanceFrequency());
+}
+
+void Optimizer::EndOfPass() {
+    // The scheduling groups follow the classes set in this pass, once, judged by which processes
+    // used CPU in the last cycle.
+    try {
+        std::vector<Pid> usedCpu;
+        for (const Pid pid : pids_) {
+            const TProcess* record = monitor_.table().Find(pid);
+            if (record != nullptr && record->dCPUTimeOptimizer > 0)
+                usedCpu.push_back(pid);
+        }
+        monitor_.api().EndOfPass(usedCpu, foreground_);
+    } catch (...) {
+    }
 }
 
 void Optimizer::BoostForeground() {
@@ -94,6 +112,7 @@ void Optimizer::BoostForeground() {
     Pid f = 0;
     try {
         f = api.GetForegroundProcessId();
+        foreground_ = f;
         if (!table.InRange(f))
             f = 0;
         TProcess& target = table[f];

@@ -44,6 +44,7 @@ public:
 
 private:
     void BoostForeground();
+    void EndOfPass();
     void HandleProcess(Pid pid, TProcess& record);
     void ForegroundBranch(const ProcessHandle& handle, TProcess& record);
     void BackgroundBranch(const ProcessHandle& handle, TProcess& record);
@@ -57,6 +58,7 @@ private:
     const MessageStrings& strings_;
     std::vector<Pid> pids_;
     QString ownExecutable_;
+    Pid foreground_ = 0; // the foreground process of this pass
     bool ownExecutableKnown_ = false;
 };
 

@@ -13,6 +13,7 @@
 //   opened without that right: the operation then fails with an access-denied error.
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -231,6 +232,17 @@ public:
 
     // Suspends the calling thread for `milliseconds`.
     virtual void Sleep(std::uint32_t milliseconds) = 0;
+
+    // ---- Scheduling groups ----------------------------------------------------------------------
+    // Where the share of the CPU is decided by groups of processes (Linux: autogroups, cpu
+    // cgroups), a class change must reach the group too. The optimization cycle calls EndOfPass
+    // after every pass with the processes that used CPU in the last cycle and the foreground
+    // process; the port applies the pass's net group changes then. RestoreGroups returns every
+    // group it changed to its original value (exit). TakeNotices gives the limitations met since
+    // the last call (a group Kelvane may not change), each once. Ports without groups do nothing.
+    virtual void EndOfPass(const std::vector<Pid>& /*usedCpu*/, Pid /*foreground*/) {}
+    virtual void RestoreGroups() {}
+    virtual QStringList TakeNotices() { return {}; }
 
     // ---- Errors ---------------------------------------------------------------------------------
 

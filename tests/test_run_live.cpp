@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "platform/linux/ProcFs.h"
+#include "platform/linux/SchedGroups.h"
 #include "settings/IniFile.h"
 #include "tests/support/ChildProcess.h"
 
@@ -69,8 +70,17 @@ TEST(RunLive, HoldsProfilesIdlesHogsKillsOnSenseAndRestoresOnExit) {
 
     ChildProcess held({folder + "/held", "threads", "1"});
     ASSERT_EQ(held.ReadLine().rfind("ready", 0), 0U);
-    ChildProcess hog({folder + "/hog", "busy"}, [] { ::setpriority(PRIO_PROCESS, 0, 3); });
+    ChildProcess hog({folder + "/hog", "busy"}, [] {
+        ::setsid(); // a session, and so an autogroup, of its own
+        ::setpriority(PRIO_PROCESS, 0, 3);
+    });
     ASSERT_EQ(hog.ReadLine(), "ready");
+    const linux_port::GroupDetector groups;
+    const linux_port::SchedGroup hogGroup = groups.GroupOf(hog.pid());
+    const bool autogroups = hogGroup.kind == linux_port::GroupKind::Autogroup;
+    if (autogroups) {
+        ASSERT_TRUE(groups.WriteValue(hogGroup, 3));
+    }
 
     ChildProcess run({KELVANECTL_PATH, "run", "--settings", settings.toStdString()});
     // The profile class, and again after a hand renice.
@@ -84,6 +94,9 @@ TEST(RunLive, HoldsProfilesIdlesHogsKillsOnSenseAndRestoresOnExit) {
     const long idled = MsUntil([&] { return NiceOf(hog.pid()) == 19; });
     EXPECT_GE(idled, 0);
     EXPECT_LE(idled, 400);
+    if (autogroups) { // alone in its session: the session's share goes down with it
+        EXPECT_GE(MsUntil([&] { return groups.ReadValue(hogGroup) == 19; }, 1000), 0);
+    }
     ::kill(hog.pid(), SIGSTOP); // calm
     const long released = MsUntil([&] { return NiceOf(hog.pid()) == 3; });
     EXPECT_GE(released, 0) << "back at its own nice value";
@@ -108,4 +121,7 @@ TEST(RunLive, HoldsProfilesIdlesHogsKillsOnSenseAndRestoresOnExit) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(NiceOf(held.pid()), 0) << "the class it had when first seen";
     EXPECT_EQ(NiceOf(hog.pid()), 3) << "nice 3 stays 3";
+    if (autogroups) {
+        EXPECT_EQ(groups.ReadValue(hogGroup), 3) << "its autogroup's own value too";
+    }
 }

@@ -226,6 +226,13 @@ bool FakeProcessApi::AdjustPrivilege(int privilege, bool enable) {
 
 Pid FakeProcessApi::GetForegroundProcessId() { return foreground_; }
 
+void FakeProcessApi::EndOfPass(const std::vector<Pid>& usedCpu, Pid foreground) {
+    QStringList pids;
+    for (const Pid pid : usedCpu)
+        pids.append(QString::number(pid));
+    Record(QStringLiteral("EndOfPass [%1] %2").arg(pids.join(u','), QString::number(foreground)));
+}
+
 void FakeProcessApi::Sleep(std::uint32_t milliseconds) {
     Record(QStringLiteral("Sleep %1").arg(milliseconds));
     counter_ += static_cast<std::int64_t>(milliseconds) * (kFrequency / 1000);

@@ -2,6 +2,7 @@
 
 #include "engine/PriorityClass.h"
 #include "platform/linux/Capabilities.h"
+#include "platform/linux/GroupScheduler.h"
 #include "platform/linux/ProcFs.h"
 #include "platform/linux/SchedClass.h"
 #include "platform/linux/X11Foreground.h"
@@ -68,6 +69,9 @@ constexpr std::uint32_t kAllRights =
 
 LinuxProcessApi::LinuxProcessApi(std::string procRoot)
     : procRoot_(std::move(procRoot)), foreground_(std::make_unique<X11Foreground>()) {
+    GroupRoots roots = GroupRoots::Live();
+    roots.proc = procRoot_;
+    groups_ = std::make_unique<GroupScheduler>(GroupDetector(roots));
     const long ticks = ::sysconf(_SC_CLK_TCK);
     clockTicks_ = ticks > 0 ? ticks : 100;
     euid_ = ::geteuid();
@@ -314,8 +318,14 @@ bool LinuxProcessApi::SetPriorityClass(const ProcessHandle& handle, std::uint32_
     const std::optional<std::uint64_t> startTime = StartTime(handle);
     if (!startTime)
         return false;
-    const int error = SetProcessClass(ProcPath(handle.pid(), "task"), static_cast<pid_t>(handle.pid()),
-                                      *startTime, priorityClass, schedMemory_);
+    const auto pid = static_cast<pid_t>(handle.pid());
+    // A return to the class the process had when first seen gives its group its own value back.
+    const std::optional<ThreadSched> first = schedMemory_.Leader({pid, *startTime});
+    const bool backToFirst = first && ClassOfSched(first->policy, first->nice) == priorityClass;
+    const int error = SetProcessClass(ProcPath(handle.pid(), "task"), pid, *startTime, priorityClass, schedMemory_);
+    if (error == 0)
+        groups_->RecordIntent(pid, backToFirst ? 2 : PriorityClassToIndex(priorityClass),
+                              priorityClass == REALTIME_PRIORITY_CLASS ? -10 : NiceOfClass(priorityClass));
     schedMemory_.Prune([this](SchedMemory::Key key) {
         const std::optional<std::string> text = ReadSmallFile(ProcPath(static_cast<Pid>(key.first), "stat"));
         const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
@@ -438,6 +448,25 @@ bool LinuxProcessApi::AdjustPrivilege(int privilege, bool enable) {
 // ---- The desktop and the machine ---------------------------------------------------------------
 
 Pid LinuxProcessApi::GetForegroundProcessId() { return static_cast<Pid>(foreground_->ForegroundPid()); }
+
+// ---- Scheduling groups -------------------------------------------------------------------------
+
+void LinuxProcessApi::EndOfPass(const std::vector<Pid>& usedCpu, Pid foreground) {
+    std::vector<pid_t> used(usedCpu.begin(), usedCpu.end());
+    groups_->EndOfPass(used, {::getpid(), static_cast<pid_t>(foreground)});
+    for (const std::string& notice : groups_->TakeNotices()) {
+        qWarning("kelvane: %s", notice.c_str());
+        notices_.append(QString::fromStdString(notice));
+    }
+}
+
+void LinuxProcessApi::RestoreGroups() { groups_->RestoreAll(); }
+
+QStringList LinuxProcessApi::TakeNotices() {
+    QStringList notices;
+    notices.swap(notices_);
+    return notices;
+}
 
 int LinuxProcessApi::GetNumberOfProcessors() {
     const long count = ::sysconf(_SC_NPROCESSORS_ONLN);

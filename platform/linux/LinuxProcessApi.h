@@ -9,6 +9,7 @@
 #include "platform/linux/ThreadClassSetter.h"
 
 namespace kelvane::linux_port {
+class GroupScheduler;
 class X11Foreground;
 }
 
@@ -51,6 +52,10 @@ public:
     std::int64_t QueryPerformanceFrequency() override { return 1000000000; }
     void Sleep(std::uint32_t milliseconds) override;
 
+    void EndOfPass(const std::vector<Pid>& usedCpu, Pid foreground) override;
+    void RestoreGroups() override;
+    QStringList TakeNotices() override;
+
     int GetLastError() const override { return lastError_; }
     QString SysErrorMessage(int error) const override;
 
@@ -85,6 +90,8 @@ private:
         std::string path;
     } exeOfLastOpen_;
     std::unique_ptr<linux_port::X11Foreground> foreground_;
+    std::unique_ptr<linux_port::GroupScheduler> groups_;
+    QStringList notices_;
 };
 
 } // namespace kelvane

@@ -191,6 +191,8 @@ int CommandRun(ProcessApi& api, EngineHost& host, const MessageStrings& strings,
             monitor.TimerCleanUpTimer();
             nextCleanUp += kCleanUpMs;
         }
+        for (const QString& notice : api.TakeNotices())
+            err << "kelvanectl: " << notice << '\n' << Qt::flush;
         // Sleep until the next tick, in short slices so that a signal ends the run promptly.
         const double wait = std::min({nextRefresh, nextCycle, nextCleanUp}) - nowMs();
         if (wait > 0)
