@@ -5,6 +5,7 @@
 #include "settings/AtomicFile.h"
 #include "settings/SettingsLocation.h"
 #include "util/DateTimeText.h"
+#include "util/TextTrim.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -33,13 +34,6 @@ std::optional<QStringList> ReadLines(const QString& path, QString* error) {
     if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast();
     return lines;
-}
-
-bool BlankName(const QString& name) {
-    for (const QChar c : name)
-        if (c.unicode() > 32)
-            return false;
-    return true;
 }
 
 } // namespace
@@ -90,7 +84,7 @@ bool CreateDebugFile(Pid currentPid, const ProcessMonitor& monitor, const Prefer
     lines << QStringLiteral(" ") << QStringLiteral("Current PID:       ") + QString::number(currentPid)
           << QStringLiteral("Current Boost PID: ") + QString::number(monitor.BoostPID) << QStringLiteral(" ");
     monitor.table().ForEachInUse([&lines](Pid pid, const TProcess& r) {
-        if (r.CPUTime == 0 && BlankName(r.Name))
+        if (r.CPUTime == 0 && IsBlankText(r.Name))
             return;
         lines << QString::number(pid) + QStringLiteral(": ") + r.Name
               << QStringLiteral("OrginalPriority: ") + DumpClassName(r.OrginalPriority)

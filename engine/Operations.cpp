@@ -2,26 +2,11 @@
 // classes at exit, clean-up of ended processes).
 
 #include "engine/EngineHost.h"
+#include "engine/FlagScope.h"
 #include "engine/MessageStrings.h"
 #include "engine/ProcessMonitor.h"
 
 namespace kelvane {
-
-namespace {
-
-// Sets the flag for the scope, clearing it also when an exception leaves.
-class BusyScope {
-public:
-    explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~BusyScope() { flag_ = false; }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    bool& flag_;
-};
-
-} // namespace
 
 void ProcessMonitor::ReadBackClass(const ProcessHandle& handle, TProcess& record) {
     record.Priority = static_cast<std::uint16_t>(api_.GetPriorityClass(handle));
@@ -77,12 +62,12 @@ void ProcessMonitor::LoadAndDisplayCPUAffinity(Pid pid) {
     std::vector<bool> marks(static_cast<std::size_t>(processorCount));
     for (std::size_t i = 0; i < marks.size(); ++i)
         marks[i] = i < 64 && ((processMask >> i) & 1U) != 0;
-    const BusyScope updating(flags.affinityListUpdate);
+    const FlagScope updating(flags.affinityListUpdate);
     host_.SetAffinityMarks(marks);
 }
 
 void ProcessMonitor::ProcessesRestorePriorities() {
-    const BusyScope busy(flags.optimizerBusy);
+    const FlagScope busy(flags.optimizerBusy);
     api_.EnumProcesses(pids_);
     for (const Pid pid : pids_) {
         if (!table_.InRange(pid))

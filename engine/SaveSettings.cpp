@@ -2,20 +2,9 @@
 
 #include "engine/ProcessMonitor.h"
 #include "settings/ValueCodec.h"
+#include "util/TextTrim.h"
 
 namespace kelvane {
-
-namespace {
-
-// Leading and trailing characters below code 33 removed.
-bool BlankName(const QString& name) {
-    for (const QChar c : name)
-        if (c.unicode() >= 33)
-            return false;
-    return true;
-}
-
-} // namespace
 
 QString ProfileAffinityText(std::uint64_t mask) {
     return IniIntegerText(static_cast<std::int32_t>(static_cast<std::uint32_t>(mask & 0xFFFFFFFFU)));
@@ -29,7 +18,7 @@ IniResult SaveSettings(const QString& fileName, const Preferences& preferences, 
         bool ok = false;
         const qulonglong pid = list.at(i).caption.toULongLong(&ok);
         const TProcess* record = ok && pid < monitor.table().limit() ? monitor.table().Find(static_cast<Pid>(pid)) : nullptr;
-        if (record == nullptr || BlankName(record->Name) || !IniDocument::IsSafeText(record->Name))
+        if (record == nullptr || IsBlankText(record->Name) || !IniDocument::IsSafeText(record->Name))
             continue;
         const QString& section = record->Name;
         const QString shutdown = IniDateTimeText(record->ShutDownTime);

@@ -2,6 +2,7 @@
 // with the creation of rows and the reading of profiles, and the per-process query.
 
 #include "engine/EngineHost.h"
+#include "engine/FlagScope.h"
 #include "engine/MessageStrings.h"
 #include "engine/PriorityClass.h"
 #include "engine/Privileges.h"
@@ -17,18 +18,6 @@ namespace {
 
 const QString kIdleName = QStringLiteral("System Idle Process");
 const QString kSystemName = QStringLiteral("SYSTEM");
-
-// Clears the flag when the scope ends, also by an exception.
-class FlagGuard {
-public:
-    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagGuard() { flag_ = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
-
-private:
-    bool& flag_;
-};
 
 } // namespace
 
@@ -198,7 +187,7 @@ void ProcessMonitor::CreateRow(Pid pid, TProcess& record) {
 
 void ProcessMonitor::GetProcessesOnNT() {
     const std::int64_t start = api_.QueryPerformanceCounter();
-    const FlagGuard busy(flags.scanBusy);
+    const FlagScope busy(flags.scanBusy);
     profiles_.reset();
 
     TProcess& idle = table_[0];

@@ -2,6 +2,7 @@
 
 #include "util/DpkgDatabase.h"
 #include "util/PeVersionInfo.h"
+#include "util/TextTrim.h"
 
 #include <QFileInfo>
 #include <optional>
@@ -44,17 +45,6 @@ std::optional<QString> Lookup(const QString& fileName, Member member) {
     return std::nullopt;
 }
 
-// Leading and trailing characters below code 33 removed.
-QString TrimControl(const QString& text) {
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text[start].unicode() < 33)
-        ++start;
-    while (end > start && text[end - 1].unicode() < 33)
-        --end;
-    return text.mid(start, end - start);
-}
-
 } // namespace
 
 QString BuildVersion() { return QStringLiteral(KELVANE_VERSION); }
@@ -71,7 +61,7 @@ QString GetFileDescription(const QString& fileName) { return Lookup(fileName, Me
 
 QString GetCompanyName(const QString& fileName) {
     const QString company = Lookup(fileName, Member::Company).value_or(QString());
-    return TrimControl(company).isEmpty() ? QString() : company;
+    return IsBlankText(company) ? QString() : company;
 }
 
 } // namespace kelvane
