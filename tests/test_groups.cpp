@@ -165,15 +165,19 @@ TEST_F(GroupRule, RestoreAllAndWritesOnlyOnChange) {
     EXPECT_EQ(t.Read("cgv2/alone/cpu.weight"), "100");
 }
 
-TEST_F(GroupRule, AGroupThatCannotBeWrittenIsNoticedOnce) {
-    ::chmod(t.Path("cgv2/alone/cpu.weight").c_str(), 0444);
-    if (::access(t.Path("cgv2/alone/cpu.weight").c_str(), W_OK) == 0)
-        GTEST_SKIP() << "root writes read-only files; the live test covers refusals";
+TEST_F(GroupRule, AGroupThatCannotBeChangedIsNoticedOnce) {
+    // A control that can be neither read nor written (even by root): here a folder in its place.
+    QFile::remove(QString::fromStdString(t.Path("cgv2/alone/cpu.weight")));
+    QDir().mkpath(QString::fromStdString(t.Path("cgv2/alone/cpu.weight")));
     for (int i = 0; i < 3; ++i) {
         scheduler.RecordIntent(102, 0, 19);
         scheduler.EndOfPass({102}, {103});
     }
-    EXPECT_EQ(scheduler.TakeNotices().size(), 1U);
+    const std::vector<std::string> notices = scheduler.TakeNotices();
+    ASSERT_EQ(notices.size(), 1U);
+    EXPECT_NE(notices[0].find("/alone"), std::string::npos);
+    EXPECT_EQ(scheduler.ChangedGroups(), 0U);
+    EXPECT_TRUE(scheduler.TakeNotices().empty());
 }
 
 // A child in a session of its own: lowering its class lowers its autogroup; returning restores the
