@@ -1,0 +1,222 @@
+#include "graph/GraphDisplay3D.h"
+
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLWidget>
+#include <QResizeEvent>
+#include <QVBoxLayout>
+#include <stdexcept>
+
+namespace kelvane::graph {
+
+// The device: an OpenGL surface over the inner panel that draws the active item.
+class GraphView : public QOpenGLWidget {
+public:
+    GraphView(TGraphDisplay3D* owner, QWidget* parent) : QOpenGLWidget(parent), owner_(owner) {
+        QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+        format.setSamples(owner->Antialiasing ? 4 : 0);
+        setFormat(format);
+    }
+
+protected:
+    void initializeGL() override { ready_ = renderer_.Initialize(); }
+    void paintGL() override {
+        TGraphDisplayItem* item = owner_->Items[owner_->ActiveIndex()];
+        if (item == nullptr || !ready_)
+            return;
+        item->Rendering = true;
+        try {
+            if (owner_->BeforeD3DRender)
+                owner_->BeforeD3DRender(owner_, item);
+            renderer_.RenderFrame(*item, owner_->renderOptions(), static_cast<int>(width() * devicePixelRatioF()),
+                                  static_cast<int>(height() * devicePixelRatioF()));
+            if (owner_->AfterD3DRender)
+                owner_->AfterD3DRender(owner_, item);
+            owner_->FrameDrawn();
+        } catch (...) {
+            // a frame's failure is swallowed
+        }
+        item->Rendering = false;
+    }
+
+private:
+    TGraphDisplay3D* owner_;
+    GraphRenderer renderer_;
+    bool ready_ = false;
+};
+
+TGraphDisplay3D::TGraphDisplay3D(QWidget* parent)
+    : QWidget(parent),
+      Items(GraphComponentHooks{[this] { return activeIndex_; }, [this](int index) { SetActiveIndex(index); },
+                                [this] { update(); },
+                                [this](TGraphDisplayItem* item, TGraphDisplayMarker* marker,
+                                       TGraphDisplayMarkerChangeType change) {
+                                    return !OnMarkerChange || OnMarkerChange(this, item, marker, change);
+                                }}) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    panel_ = new QWidget(this);
+    auto* panelLayout = new QVBoxLayout(panel_);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    captionLabel_ = new QLabel(caption_, panel_);
+    captionLabel_->setAlignment(Qt::AlignCenter);
+    captionLabel_->setWordWrap(true);
+    panelLayout->addWidget(captionLabel_);
+    logo_ = new QLabel(panel_);
+    logo_->hide();
+    layout->addWidget(panel_, 1);
+    scrollBar_ = new QScrollBar(Qt::Horizontal, this);
+    scrollBar_->setFixedHeight(ScrollBarHeight);
+    layout->addWidget(scrollBar_);
+}
+
+TGraphDisplay3D::~TGraphDisplay3D() {
+    D3DFree(true);
+    Items.Clear();
+}
+
+bool TGraphDisplay3D::HasDevice() const { return !view_.isNull(); }
+
+void TGraphDisplay3D::SetCaption(const QString& caption) {
+    caption_ = caption;
+    captionLabel_->setText(caption);
+}
+
+void TGraphDisplay3D::SetActiveIndex(int index) {
+    activeIndex_ = index;
+    if (Animate && Items[index] != nullptr)
+        Items[index]->StartupAnim = true;
+}
+
+bool TGraphDisplay3D::OpenGLAvailable() {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") ||
+        QGuiApplication::platformName() == QLatin1String("minimal"))
+        return false;
+    QOpenGLContext context;
+    return context.create();
+}
+
+bool TGraphDisplay3D::Initialize(int index) {
+    if (Animate && Items[index] != nullptr)
+        Items[index]->StartupAnim = true;
+    InitD3D(index);
+    InitializeGeometries(index);
+    return true;
+}
+
+bool TGraphDisplay3D::InitD3D(int index) {
+    TGraphDisplayItem* item = Items[index];
+    if (index == -1 || item == nullptr)
+        return false;
+    D3DFree(false);
+    const std::lock_guard<std::recursive_mutex> lock(item->RenderCriticalSection);
+    logo_->hide();
+    scrollBar_->setFixedHeight(ScrollBarHeight);
+    scrollBar_->setVisible(ScrollBarHeight > 0);
+    if (!OpenGLAvailable()) {
+        if (!SuppressErrors)
+            throw std::runtime_error("Error while creating D3D Device!");
+        return false;
+    }
+    delete view_.data(); // the old device goes with its surface
+    view_ = new GraphView(this, panel_);
+    view_->setGeometry(panel_->rect());
+    view_->show();
+    view_->raise();
+    active_ = true;
+    Render();
+    return true;
+}
+
+bool TGraphDisplay3D::InitializeGeometries(int index) {
+    TGraphDisplayItem* item = Items[index];
+    if (item != nullptr)
+        for (int g = 0; g < item->GraphItems.Count(); ++g)
+            CreateVertexesFromSamples(index, g);
+    return true;
+}
+
+void TGraphDisplay3D::CreateVertexesFromSamples(int index, int graphIndex) {
+    TGraphDisplayItem* item = Items[index];
+    TGraphDisplayGraphItem* g = item != nullptr ? item->GraphItems[graphIndex] : nullptr;
+    if (g == nullptr)
+        return;
+    if (OnNeedSamples)
+        OnNeedSamples(this, item, g);
+    if (!HasDevice())
+        return; // nothing is built without a device
+    BuildCurveVertices(*item, *g, static_cast<int>(std::min<std::int64_t>(MaximumVertexCount, 1 << 30)));
+}
+
+void TGraphDisplay3D::Render() {
+    if (Items[activeIndex_] == nullptr || !HasDevice())
+        return;
+    view_->update();
+}
+
+void TGraphDisplay3D::Clear() {
+    if (Items[activeIndex_] != nullptr && HasDevice())
+        view_->update();
+}
+
+void TGraphDisplay3D::D3DFree(bool force) {
+    if (!HasDevice() && !force)
+        return;
+    if (force) {
+        if (OnD3DDestroy && HasDevice())
+            OnD3DDestroy(this);
+        delete view_.data();
+        active_ = false;
+    }
+}
+
+int TGraphDisplay3D::FindItem(const QString& name) const {
+    if (name.isEmpty())
+        return -1;
+    for (int i = 0; i < Items.Count(); ++i)
+        if (Items[i]->Name == name)
+            return i;
+    return -1;
+}
+
+void TGraphDisplay3D::FrameDrawn() {
+    ++frames_;
+    const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+    if (lastTime_ == 0)
+        lastTime_ = now;
+    if (now - lastTime_ > 1000) {
+        fps_ = static_cast<std::uint32_t>(static_cast<double>(frames_) / static_cast<double>(now - lastTime_) * 1000);
+        lastTime_ = now;
+        frames_ = 0;
+    }
+}
+
+RenderOptions TGraphDisplay3D::renderOptions() const {
+    RenderOptions options;
+    options.showSelection = ShowSelection;
+    options.showMarkers = ShowMarkers;
+    options.showCursor = ShowCursor;
+    options.solidCursor = SolidCursor;
+    options.antialiasing = Antialiasing;
+    options.animate = Animate;
+    options.maximumVertexCount = static_cast<int>(std::min<std::int64_t>(MaximumVertexCount, 1 << 30));
+    return options;
+}
+
+void TGraphDisplay3D::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    PanelResize();
+}
+
+void TGraphDisplay3D::PanelResize() {
+    // A complete new device at the new size, with every curve rebuilt.
+    if (AutoReInit && active_ && HasDevice()) {
+        InitD3D(activeIndex_);
+        InitializeGeometries(activeIndex_);
+    }
+}
+
+} // namespace kelvane::graph

@@ -1,0 +1,94 @@
+#pragma once
+// TGraphDisplay3D: a panel that draws the active display item's curves with OpenGL. It hosts an
+// inner panel (which shows the component's Caption while no device draws over it), the logo
+// picture and the scroll bar's place. Where no OpenGL context can be made (the offscreen platform,
+// no driver) it stays that panel.
+
+#include <QLabel>
+#include <QPointer>
+#include <QScrollBar>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "graph/GraphModel.h"
+#include "graph/GraphRenderer.h"
+
+namespace kelvane::graph {
+
+class GraphView;
+
+class TGraphDisplay3D : public QWidget {
+public:
+    explicit TGraphDisplay3D(QWidget* parent = nullptr);
+    ~TGraphDisplay3D() override;
+
+    TGraphDisplayItems Items;
+
+    int ActiveIndex() const { return activeIndex_; }
+    void SetActiveIndex(int index);
+
+    // Properties (values of a new component).
+    std::int64_t MaximumVertexCount = 500000;
+    bool Animate = true;
+    bool AutoReInit = true;
+    bool ShowMarkers = true;
+    bool ShowSelection = true;
+    bool ShowCursor = false;
+    bool SolidCursor = false;
+    bool SuppressErrors = false;
+    bool Antialiasing = false;
+    int ScrollBarHeight = 10;
+    std::uint32_t FPS() const { return fps_; }
+    QString Caption() const { return caption_; }
+    void SetCaption(const QString& caption);
+
+    // Events.
+    std::function<void(TGraphDisplay3D*, TGraphDisplayItem*, TGraphDisplayGraphItem*)> OnNeedSamples;
+    std::function<void(TGraphDisplay3D*, TGraphDisplayItem*)> BeforeD3DRender, AfterD3DRender;
+    std::function<void(TGraphDisplay3D*, TGraphDisplayItem*)> BeforeD3DSamplesRender, AfterD3DSamplesRender;
+    std::function<void(TGraphDisplay3D*)> OnD3DDestroy;
+    std::function<bool(TGraphDisplay3D*, TGraphDisplayItem*, TGraphDisplayMarker*, TGraphDisplayMarkerChangeType)>
+        OnMarkerChange;
+
+    // If Animate, arms the start-up rotation; then InitD3D and InitializeGeometries. True.
+    bool Initialize(int index);
+    // (Re)creates the device of item `index`; false when no OpenGL context can be made (with the
+    // error text "Error while creating D3D Device!" thrown unless SuppressErrors).
+    bool InitD3D(int index);
+    bool InitializeGeometries(int index);
+    void CreateVertexesFromSamples(int index, int graphIndex);
+    // Draws the active item once; nothing without an active item with a device.
+    void Render();
+    void Clear();
+    void D3DFree(bool force);
+    int FindItem(const QString& name) const;
+    bool HasDevice() const;
+    QWidget* innerPanel() const { return panel_; }
+    QString panelText() const { return captionLabel_->text(); }
+
+    // The frame-rate counter, advanced by each presented frame.
+    void FrameDrawn();
+    // What a frame of the active item needs from the component.
+    RenderOptions renderOptions() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void PanelResize();
+    static bool OpenGLAvailable();
+
+    int activeIndex_ = -1;
+    QString caption_ = QStringLiteral("TGraphDisplay3D by Norvik");
+    QWidget* panel_ = nullptr;
+    QLabel* captionLabel_ = nullptr;
+    QLabel* logo_ = nullptr;
+    QScrollBar* scrollBar_ = nullptr;
+    QPointer<GraphView> view_;
+    bool active_ = false; // FActive
+    std::uint32_t fps_ = 0, frames_ = 0;
+    std::int64_t lastTime_ = 0;
+};
+
+} // namespace kelvane::graph

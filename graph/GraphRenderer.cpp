@@ -1,0 +1,304 @@
+#include "graph/GraphRenderer.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QOpenGLPaintDevice>
+#include <QPainter>
+#include <cmath>
+
+namespace kelvane::graph {
+
+namespace {
+
+constexpr unsigned kMultisample = 0x809D; // GL_MULTISAMPLE
+constexpr unsigned kLineSmooth = 0x0B20;  // GL_LINE_SMOOTH
+
+const char* const kVertexShader = R"(
+attribute highp vec3 position;
+attribute lowp vec4 bgra;
+uniform highp mat4 worldViewProjection;
+varying lowp vec4 color;
+void main() {
+    gl_Position = worldViewProjection * vec4(position, 1.0);
+    color = bgra.zyxw; // the vertex colour is 0xAARRGGBB: bytes B, G, R, A in memory
+}
+)";
+
+const char* const kFragmentShader = R"(
+varying lowp vec4 color;
+void main() { gl_FragColor = color; }
+)";
+
+// Direct3D's blend operation codes (D3DBLENDOP) as OpenGL equations.
+GLenum BlendOperationOf(int operation) {
+    switch (operation) {
+    case 2:
+        return GL_FUNC_SUBTRACT;
+    case 3:
+        return GL_FUNC_REVERSE_SUBTRACT;
+    default:
+        return GL_FUNC_ADD;
+    }
+}
+
+QColor TextColor(const FontSpec& font) {
+    const std::uint32_t c = ColorToD3DColor(font.color);
+    return QColor::fromRgb((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+}
+
+QFont MakeFont(const FontSpec& spec) {
+    QFont font(spec.family);
+    font.setPixelSize(std::max(spec.size, 1)); // the point size taken as a pixel height
+    font.setBold(spec.bold);
+    font.setItalic(spec.italic);
+    return font;
+}
+
+} // namespace
+
+bool GraphRenderer::Initialize() {
+    initializeOpenGLFunctions();
+    program_ = std::make_unique<QOpenGLShaderProgram>();
+    if (!program_->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) ||
+        !program_->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader) || !program_->link()) {
+        program_.reset();
+        return false;
+    }
+    positionLocation_ = program_->attributeLocation("position");
+    colorLocation_ = program_->attributeLocation("bgra");
+    matrixLocation_ = program_->uniformLocation("worldViewProjection");
+    return true;
+}
+
+void GraphRenderer::SetBlend(Blend blend, int blendOperation) {
+    if (blend == Blend::Off) {
+        glDisable(GL_BLEND);
+        return;
+    }
+    glEnable(GL_BLEND);
+    glBlendEquation(blend == Blend::Grid || blend == Blend::Curves ? GL_FUNC_ADD : BlendOperationOf(blendOperation));
+    switch (blend) {
+    case Blend::Grid: // src x src-alpha + dst x src
+        glBlendFunc(GL_SRC_ALPHA, GL_SRC_COLOR);
+        break;
+    case Blend::Curves: // src x src + dst x dst
+        glBlendFunc(GL_SRC_COLOR, GL_DST_COLOR);
+        break;
+    case Blend::SelectionBack: // src x src-alpha op dst
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        break;
+    case Blend::SelectionBand1: // src x dst op dst x dst
+        glBlendFunc(GL_DST_COLOR, GL_DST_COLOR);
+        break;
+    case Blend::SelectionBand2: // src x dst op dst x src-alpha
+        glBlendFunc(GL_DST_COLOR, GL_SRC_ALPHA);
+        break;
+    case Blend::Cursor: // src x dst + dst x src-alpha
+        glBlendEquation(GL_FUNC_ADD);
+        glBlendFunc(GL_DST_COLOR, GL_SRC_ALPHA);
+        break;
+    case Blend::Off:
+        break;
+    }
+}
+
+void GraphRenderer::Draw(const std::vector<TCustomVertex>& vertices, unsigned mode, int first, int count,
+                         const Matrix& world) {
+    if (count <= 0 || vertices.empty())
+        return;
+    // Row vectors times world x view x projection, as a column-vector matrix: the transpose.
+    const Matrix m = world * camera_.view * camera_.projection;
+    const QMatrix4x4 transposed(m.m[0][0], m.m[1][0], m.m[2][0], m.m[3][0], m.m[0][1], m.m[1][1], m.m[2][1],
+                                m.m[3][1], m.m[0][2], m.m[1][2], m.m[2][2], m.m[3][2], m.m[0][3], m.m[1][3],
+                                m.m[2][3], m.m[3][3]);
+    program_->setUniformValue(matrixLocation_, transposed);
+    const char* base = reinterpret_cast<const char*>(vertices.data());
+    glVertexAttribPointer(static_cast<GLuint>(positionLocation_), 3, GL_FLOAT, GL_FALSE, sizeof(TCustomVertex), base);
+    glVertexAttribPointer(static_cast<GLuint>(colorLocation_), 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(TCustomVertex),
+                          base + 12);
+    const int available = static_cast<int>(vertices.size()) - first;
+    glDrawArrays(mode, first, std::min(count, available));
+}
+
+void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& options, int width, int height) {
+    const std::lock_guard<std::recursive_mutex> lock(item.RenderCriticalSection);
+    glViewport(0, 0, width, height);
+    const std::uint32_t back = ColorToD3DColor(item.BackColor);
+    glClearColor(static_cast<float>((back >> 16) & 0xFF) / 255.0f, static_cast<float>((back >> 8) & 0xFF) / 255.0f,
+                 static_cast<float>(back & 0xFF) / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    if (!program_)
+        return;
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    if (options.antialiasing) {
+        glEnable(kMultisample);
+        glEnable(kLineSmooth);
+    } else {
+        glDisable(kMultisample);
+        glDisable(kLineSmooth);
+    }
+    program_->bind();
+    program_->enableAttributeArray(positionLocation_);
+    program_->enableAttributeArray(colorLocation_);
+
+    // The channels or bands the grid is drawn for.
+    std::vector<int> channels = {0};
+    if (item.DisplayType == gdtStereo) {
+        channels = {0, 1};
+    } else if (item.DisplayType == gdtMulti) {
+        channels.clear();
+        for (int band = 1; band <= std::max(item.MultiCount, 1); ++band)
+            channels.push_back(band);
+    }
+
+    const int gy = item.Axis.AxisY.GridCount;
+    const std::vector<TCustomVertex> coordinates = CreateCoordinateVertices(gy, item.Axis.AxisY.GridColor);
+    const std::vector<TCustomVertex> vertical = CreateVerticalGridVertices(item.Axis.AxisX.GridCount, item.Axis.AxisX.GridColor);
+    item.VertexCountCoords = 2 * gy + 2;
+    item.VertexCountGridVertical = std::max(item.Axis.AxisX.GridCount - 1, 0);
+    auto drawCentreLine = [&] {
+        for (const int channel : channels)
+            Draw(coordinates, GL_LINES, 0, 2, CoordinatesTransform(item.DisplayType, channel, item.MultiCount));
+    };
+
+    // Grid and centre line.
+    SetBlend(Blend::Grid);
+    for (const int channel : channels) {
+        const Matrix world = CoordinatesTransform(item.DisplayType, channel, item.MultiCount);
+        if (item.Axis.AxisY.GridVisible)
+            Draw(coordinates, GL_LINES, 2, 2 * (2 * gy + 1), world);
+    }
+    if (item.Axis.CenterLine)
+        drawCentreLine();
+    if (item.Axis.AxisX.GridVisible)
+        for (const int channel : channels)
+            Draw(vertical, GL_LINES, 0, 2 * item.VertexCountGridVertical,
+                 CoordinatesTransform(item.DisplayType, channel, item.MultiCount));
+
+    // Curves, then the centre line once more over them.
+    auto samplesTransform = [&item](const TGraphDisplayGraphItem* g) {
+        SamplesTransformInput in;
+        in.zoom = item.Zoom;
+        in.maximumVertexCount = item.MaximumVertexCount();
+        in.itemSampleAmplitude = item.SampleAmplitude;
+        in.graphSampleAmplitude = g != nullptr ? g->SampleAmplitude : 1.0f;
+        in.displayType = g == nullptr || g->DisplayType == gdtAsParent ? item.DisplayType : g->DisplayType;
+        in.stereoId = g != nullptr ? g->StereoID : gdgisidLeft;
+        in.multiCount = std::max(item.MultiCount, 1);
+        in.group = g != nullptr ? g->Group : 0;
+        in.itemPosition = item.FPosition;
+        in.graphPosition = g != nullptr ? g->FPosition : 0;
+        item.WorldMatrix = SamplesTransform(in);
+        return item.WorldMatrix;
+    };
+    SetBlend(Blend::Curves);
+    for (int i = 0; i < item.GraphItems.Count(); ++i) {
+        TGraphDisplayGraphItem* g = item.GraphItems[i];
+        if (!g->Visible || g->VertexCountSamples <= 0)
+            continue;
+        const bool bars = g->D3DVertexType == 4;
+        Draw(g->VertexBufferSamples, bars ? GL_TRIANGLES : GL_LINE_STRIP, 0,
+             bars ? 3 * g->VertexCountSamples : g->VertexCountSamples + 1, samplesTransform(g));
+    }
+    if (item.Axis.CenterLine)
+        drawCentreLine();
+
+    const bool rotating = options.animate && item.StartupAnim;
+    const TGraphDisplayGraphItem* first = item.GraphItems[0];
+    if (options.showSelection && !rotating && item.SelectionMode == gdismGlobal) {
+        const std::lock_guard<std::recursive_mutex> selectionLock(item.SelectionCriticalSection);
+        const SelectionVertices s =
+            CreateSelectionVertices(item.SelectionStart, item.SelectionEnd, item.Length(), item.MaximumVertexCount(),
+                                    item.MaximumAmplitude() * 8.4e8f, item.SelectionColor, item.SelectionLineColor);
+        const Matrix world = samplesTransform(first);
+        const std::vector<TCustomVertex> backdrop(s.back.begin(), s.back.end());
+        const std::vector<TCustomVertex> band(s.band.begin(), s.band.end());
+        SetBlend(Blend::SelectionBack, item.SelectionBlendMode);
+        Draw(backdrop, GL_TRIANGLES, 0, 6, world);
+        SetBlend(Blend::SelectionBand1, item.SelectionBlendMode);
+        Draw(band, GL_TRIANGLES, 0, 6, world);
+        SetBlend(Blend::SelectionBand2, item.SelectionBlendMode);
+        Draw(band, GL_TRIANGLES, 0, 6, world);
+        SetBlend(Blend::Off);
+        Draw(band, GL_LINES, 6, 4, world);
+    }
+    if (options.showMarkers && item.MarkersVisible && !rotating) {
+        std::vector<MarkerPlace> places;
+        for (int i = 0; i < item.Markers.Count(); ++i)
+            places.push_back({item.Markers[i]->Position, item.Markers[i]->Color});
+        const std::vector<TCustomVertex> markers =
+            CreateMarkerVertices(places, options.activeMarker, item.MaximumVertexCount(), item.Length());
+        item.VertexCountMarkers = static_cast<int>(markers.size() / 2);
+        Draw(markers, GL_LINES, 0, static_cast<int>(markers.size()), samplesTransform(first));
+    }
+    if (options.showCursor && !rotating) {
+        const std::vector<TCustomVertex> cursor = CreateCursorVertices(options.cursorX, options.solidCursor);
+        SetBlend(options.solidCursor ? Blend::Off : Blend::Cursor);
+        if (options.solidCursor) {
+            Draw(cursor, GL_LINES, 0, 2, samplesTransform(first));
+        } else {
+            Draw(cursor, GL_TRIANGLES, 0, 6, samplesTransform(first));
+        }
+    }
+    program_->disableAttributeArray(positionLocation_);
+    program_->disableAttributeArray(colorLocation_);
+    program_->release();
+    glDisable(GL_BLEND);
+    DrawTexts(item, width, height);
+}
+
+void GraphRenderer::DrawTexts(TGraphDisplayItem& item, int width, int height) {
+    const bool anyText = item.Axis.AxisY.Visible || item.Axis.AxisX.Visible ||
+                         (item.Legend.Visible && item.GraphItems.Count() > 0) ||
+                         (item.Caption.Visible && !item.Caption.Text.isEmpty());
+    if (!anyText)
+        return;
+    QOpenGLPaintDevice device(width, height);
+    QPainter painter(&device);
+    const double h = height;
+    if (item.Axis.AxisY.Visible && item.DisplayType == gdtPositive) {
+        const TGraphDisplayItemAxisY& axis = item.Axis.AxisY;
+        painter.setFont(MakeFont(axis.Font));
+        painter.setPen(TextColor(axis.Font));
+        const int g = std::max(axis.GridCount, 1);
+        const double range = axis.RangeType == gdiartCustom
+                                 ? (axis.CustomRangeMaximum - axis.CustomRangeMinimum) / static_cast<double>(item.SampleAmplitude)
+                                 : static_cast<double>(item.MaximumAmplitude() / item.SampleAmplitude);
+        for (int i = 1; i <= g; ++i) {
+            const double v = range / g * i +
+                             (axis.RangeType == gdiartAutomaticMaximumMinimum ? item.MinimumAmplitudeValue()
+                                                                              : axis.CustomRangeMinimum);
+            const QString text = u'+' + QString::number(v, 'g', axis.Precision);
+            const int top = static_cast<int>(std::trunc(h - 0.0275 * h - 0.945 * h / g * i - axis.Font.size / 2.0));
+            if (axis.Position != gdiapyRight)
+                painter.drawText(3, top + QFontMetrics(painter.font()).ascent(), text);
+            if (axis.Position != gdiapyLeft)
+                painter.drawText(width - 3 - QFontMetrics(painter.font()).horizontalAdvance(text),
+                                 top + QFontMetrics(painter.font()).ascent(), text);
+        }
+    }
+    if (item.Legend.Visible && item.DisplayType != gdtAsParent) {
+        painter.setFont(MakeFont(item.Legend.Font));
+        const bool right = item.Legend.Position == gdilpTopRight || item.Legend.Position == gdilpBottomRight;
+        const bool bottom = item.Legend.Position == gdilpBottomLeft || item.Legend.Position == gdilpBottomRight;
+        for (int i = 0; i < item.GraphItems.Count(); ++i) {
+            const TGraphDisplayGraphItem* g = item.GraphItems[i];
+            if (g->Name.isEmpty())
+                continue;
+            const double base = bottom ? h / 1.25 : h / 15;
+            const int top = static_cast<int>(std::trunc(base + item.Legend.Font.size * 1.5 * i));
+            const std::uint32_t c = ColorToD3DColor(g->Color);
+            painter.setPen(QColor::fromRgb((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
+            painter.drawText(right ? width - 125 : 75, top + QFontMetrics(painter.font()).ascent(), g->Name);
+        }
+    }
+    if (item.Caption.Visible && !item.Caption.Text.isEmpty()) {
+        painter.setFont(MakeFont(item.Caption.Font));
+        painter.setPen(TextColor(item.Caption.Font));
+        const int textWidth = QFontMetrics(painter.font()).horizontalAdvance(item.Caption.Text);
+        painter.drawText(width / 2 - textWidth / 2, 25 + QFontMetrics(painter.font()).ascent(), item.Caption.Text);
+    }
+}
+
+} // namespace kelvane::graph
