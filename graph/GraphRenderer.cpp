@@ -126,7 +126,11 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
     const std::uint32_t back = ColorToD3DColor(item.BackColor);
     glClearColor(static_cast<float>((back >> 16) & 0xFF) / 255.0f, static_cast<float>((back >> 8) & 0xFF) / 255.0f,
                  static_cast<float>(back & 0xFF) / 255.0f, 1.0f);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClear(GL_COLOR_BUFFER_BIT);
+    // The target has no alpha of its own (as an X8R8G8B8 back buffer): the blends act on colour
+    // only, and the picture stays opaque.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
     if (!program_)
         return;
     glDisable(GL_CULL_FACE);
@@ -246,6 +250,7 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
     program_->release();
     glDisable(GL_BLEND);
     DrawTexts(item, width, height);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
 void GraphRenderer::DrawTexts(TGraphDisplayItem& item, int width, int height) {

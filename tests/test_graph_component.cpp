@@ -1,0 +1,99 @@
+// The graph component's model and its behaviour without OpenGL (the offscreen platform).
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <stdexcept>
+
+#include "app/CpuGraphSetup.h"
+#include "graph/GraphDisplay3D.h"
+
+using namespace kelvane;
+using namespace kelvane::graph;
+
+TEST(GraphModel, ListsKeepIndexesAndTheActiveItem) {
+    TGraphDisplay3D component;
+    EXPECT_EQ(component.ActiveIndex(), -1);
+    TGraphDisplayItem* item = component.Items.Add();
+    EXPECT_EQ(component.ActiveIndex(), 0) << "the first item becomes active";
+    item->Name = QStringLiteral("cpu");
+    component.Items.Add();
+    EXPECT_EQ(component.FindItem(QStringLiteral("cpu")), 0);
+    EXPECT_EQ(component.FindItem(QString()), -1) << "even though item 1 has an empty name";
+
+    TGraphDisplayGraphItem* first = item->GraphItems.Add();
+    TGraphDisplayGraphItem* second = item->GraphItems.Add();
+    EXPECT_EQ(second->Index, 1);
+    first->Delete();
+    EXPECT_EQ(item->GraphItems.Count(), 1);
+    EXPECT_EQ(item->GraphItems[0]->Index, 0) << "renumbered";
+
+    EXPECT_EQ(item->MaximumVertexCount(), 1) << "never 0";
+    item->SetLength(10);
+    EXPECT_EQ(item->SelectionEnd, 10.0);
+    EXPECT_EQ(item->GraphItems[0]->SelectionEnd, 10.0);
+    item->GraphItems[0]->SetPosition(1);
+    EXPECT_EQ(item->GraphItems[0]->FPosition, -600.0);
+    EXPECT_EQ(item->GraphItems[0]->Position(), 1.0);
+    EXPECT_EQ(item->MinimumAmplitude(), 1.0f);
+    EXPECT_EQ(item->MaximumAmplitudeGraph(), 0);
+
+    component.OnMarkerChange = [](TGraphDisplay3D*, TGraphDisplayItem*, TGraphDisplayMarker* marker,
+                                  TGraphDisplayMarkerChangeType change) {
+        return !(change == gdmctAdd && marker->Index == 1); // veto the second
+    };
+    EXPECT_NE(AddMarker(*item), nullptr);
+    EXPECT_EQ(AddMarker(*item), nullptr);
+    EXPECT_EQ(item->Markers.Count(), 1);
+
+    component.Items.Clear();
+    EXPECT_EQ(component.ActiveIndex(), -1);
+    component.Render(); // nothing to draw, nothing happens
+}
+
+TEST(GraphComponent, WithoutOpenGLItStaysAPanelShowingItsCaption) {
+    TGraphDisplay3D component;
+    EXPECT_EQ(component.Caption(), QStringLiteral("TGraphDisplay3D by Norvik"));
+    SetUpCpuGraphComponent(component);
+    component.resize(221, 129);
+    component.show();
+    TGraphDisplayItem* item = AddCpuGraphItem(component.Items);
+    ASSERT_TRUE(item->GraphItems[0]->Samples);
+    item->GraphItems[0]->Samples->assign(50, TGDGISample{10, 0, 0});
+    EXPECT_TRUE(component.Initialize(0));
+    EXPECT_FALSE(component.HasDevice());
+    EXPECT_EQ(component.panelText(), kCpuGraphCaption);
+    EXPECT_EQ(item->GraphItems[0]->VertexCountSamples, 0) << "nothing is built without a device";
+    component.Render();
+
+    component.SuppressErrors = false;
+    try {
+        component.InitD3D(0);
+        ADD_FAILURE() << "no error raised";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Error while creating D3D Device!");
+    }
+}
+
+TEST(GraphComponent, ThousandsOfResizesAndItemCyclesDoNotBreakIt) {
+    TGraphDisplay3D component;
+    component.SuppressErrors = true;
+    component.show();
+    for (int i = 0; i < 1000; ++i) {
+        TGraphDisplayItem* item = AddCpuGraphItem(component.Items);
+        item->GraphItems.Add();
+        AddMarker(*item);
+        component.Initialize(0);
+        component.resize(100 + i % 300, 80 + i % 200);
+        component.Items.Clear();
+    }
+    EXPECT_EQ(component.Items.Count(), 0);
+    EXPECT_EQ(component.ActiveIndex(), -1);
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,157 @@
+// The graph component on a real OpenGL context (Mesa under Xvfb; CTest runs this with
+// run-under-x.sh): pixels where the transforms put them, the blend equations, the widget's device.
+// Without a display the tests that need OpenGL skip and say so.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+
+#include "app/CpuGraphSetup.h"
+#include "graph/OffscreenFrame.h"
+
+using namespace kelvane;
+using namespace kelvane::graph;
+
+namespace {
+
+bool HasDisplay() { return !qEnvironmentVariableIsEmpty("DISPLAY"); }
+
+// The CPU graph of Part "main window" with a ramp 0 ... 100 over `count` samples.
+struct CpuGraph {
+    TGraphDisplayItems items{GraphComponentHooks{}};
+    TGraphDisplayItem* item = AddCpuGraphItem(items);
+    RenderOptions options = CpuGraphRenderOptions();
+
+    explicit CpuGraph(int count) {
+        options.antialiasing = false; // exact pixels
+        SetRamp(0, count, false);
+    }
+    void SetRamp(int graphIndex, int count, bool down) {
+        TGraphDisplayGraphItem* g = item->GraphItems[graphIndex];
+        ASSERT_TRUE(g != nullptr && g->Samples);
+        g->Samples->clear();
+        for (int i = 0; i < count; ++i) {
+            const float v = 100.0f * static_cast<float>(i) / static_cast<float>(count - 1);
+            g->Samples->push_back({down ? 100.0f - v : v, 0, 0});
+        }
+        BuildCurveVertices(*item, *g, options.maximumVertexCount);
+    }
+    // Where a curve's sample lands on a width x height picture.
+    Vec3 SamplePixel(int graphIndex, int k, int width, int height) {
+        TGraphDisplayGraphItem* g = item->GraphItems[graphIndex];
+        SamplesTransformInput in;
+        in.maximumVertexCount = item->MaximumVertexCount();
+        in.graphSampleAmplitude = g->SampleAmplitude;
+        in.displayType = gdtPositive;
+        const TCustomVertex& v = g->VertexBufferSamples[static_cast<std::size_t>(k)];
+        return WorldToPixel(SetupCamera(), SamplesTransform(in).TransformCoord({v.x, v.y, v.z}), width, height);
+    }
+    Vec3 GridPixel(float gridX, float gridY, int width, int height) {
+        return WorldToPixel(SetupCamera(), CoordinatesTransform(gdtPositive, 0, 1).TransformCoord({gridX, gridY, 0}),
+                            width, height);
+    }
+};
+
+// Whether some pixel within `radius` of (x, y) satisfies `test`.
+template <typename Test> bool Near(const QImage& image, float x, float y, int radius, Test test) {
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx) {
+            const int px = static_cast<int>(std::lround(x)) + dx;
+            const int py = static_cast<int>(std::lround(y)) + dy;
+            if (px >= 0 && py >= 0 && px < image.width() && py < image.height() && test(image.pixelColor(px, py)))
+                return true;
+        }
+    return false;
+}
+
+bool IsGrey(const QColor& c) { return c.red() == c.green() && c.green() == c.blue() && c.red() >= 0x50 && c.red() < 0xF0; }
+bool IsGreen(const QColor& c) { return c.green() > 0xC0 && c.red() < 0x40; }
+bool IsWhite(const QColor& c) { return c.red() > 0xF0 && c.green() > 0xF0 && c.blue() > 0xF0; }
+bool IsYellow(const QColor& c) { return c.red() > 0xC0 && c.green() > 0xC0 && c.blue() < 0x40; }
+
+} // namespace
+
+TEST(GraphRender, CpuGraphPixelsWhereTheTransformsPutThem) {
+    if (!HasDisplay())
+        GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb)";
+    constexpr int kWidth = 221;
+    constexpr int kHeight = 129;
+    CpuGraph graph(217);
+    const QImage frame = RenderOffscreen(*graph.item, graph.options, kWidth, kHeight);
+    ASSERT_FALSE(frame.isNull()) << "no OpenGL context under this display";
+    ASSERT_EQ(frame.size(), QSize(kWidth, kHeight));
+
+    for (const float height : {0.25f, 0.5f, 0.75f}) { // horizontal grid, away from the curve
+        const Vec3 p = graph.GridPixel(20, height, kWidth, kHeight);
+        EXPECT_TRUE(Near(frame, 8, p.y, 1, IsGrey)) << "grid at " << height << " row " << p.y;
+        EXPECT_FALSE(Near(frame, 8, p.y + 5, 0, IsGrey)) << "nothing between grid lines";
+    }
+    for (const int j : {1, 2, 3}) { // vertical grid at a quarter, half and three quarters of the width
+        const Vec3 p = graph.GridPixel(600.0f * static_cast<float>(j) / 4 + 299, 0.9f, kWidth, kHeight);
+        EXPECT_NEAR(p.x, static_cast<float>(kWidth * j) / 4.0f, 1.0f);
+        EXPECT_TRUE(Near(frame, p.x, 10, 1, IsGrey)) << "vertical line " << j;
+    }
+    const Vec3 baseline = graph.GridPixel(20, 0, kWidth, kHeight);
+    EXPECT_TRUE(Near(frame, 200, baseline.y, 1, IsWhite)) << "the centre line is white, row " << baseline.y;
+    for (const int k : {30, 108, 180}) {
+        const Vec3 p = graph.SamplePixel(0, k, kWidth, kHeight);
+        EXPECT_TRUE(Near(frame, p.x, p.y, 1, IsGreen)) << "sample " << k << " at " << p.x << "," << p.y;
+    }
+    EXPECT_TRUE(IsGreen(frame.pixelColor(0, 0)) || frame.pixelColor(0, 0) == QColor(Qt::black));
+    EXPECT_EQ(frame.pixelColor(kWidth / 4 + 10, 15), QColor(Qt::black)) << "the background is black";
+}
+
+TEST(GraphRender, ARedCurveOverAGreenOneAddsUpToYellow) {
+    if (!HasDisplay())
+        GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb)";
+    CpuGraph graph(101);
+    graph.item->GraphItems.Add()->Color = 0x0000FF; // red, drawn after the green one
+    graph.SetRamp(1, 101, true);
+    graph.item->Axis.AxisX.GridVisible = false;
+    graph.item->Axis.AxisY.GridVisible = false;
+    const QImage frame = RenderOffscreen(*graph.item, graph.options, 400, 300);
+    ASSERT_FALSE(frame.isNull());
+    const Vec3 crossing = graph.SamplePixel(0, 50, 400, 300);
+    EXPECT_TRUE(Near(frame, crossing.x, crossing.y, 1, IsYellow)) << "src x src + dst x dst";
+    const Vec3 greenOnly = graph.SamplePixel(0, 20, 400, 300);
+    EXPECT_TRUE(Near(frame, greenOnly.x, greenOnly.y, 1, IsGreen));
+}
+
+TEST(GraphRender, WidgetMakesADeviceAndSurvivesResizesAndClears) {
+    if (!HasDisplay())
+        GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb)";
+    TGraphDisplay3D component;
+    SetUpCpuGraphComponent(component);
+    component.resize(221, 129);
+    component.show();
+    TGraphDisplayItem* item = AddCpuGraphItem(component.Items);
+    EXPECT_EQ(component.ActiveIndex(), 0);
+    ASSERT_TRUE(item->GraphItems[0]->Samples);
+    item->GraphItems[0]->Samples->assign(100, TGDGISample{50, 0, 0});
+    ASSERT_TRUE(component.Initialize(0));
+    EXPECT_TRUE(component.HasDevice());
+    EXPECT_EQ(item->GraphItems[0]->VertexCountSamples, 99);
+    for (int i = 0; i < 200; ++i) { // each resize makes a new device and rebuilds the curves
+        component.resize(221 + i % 50, 129 + i % 30);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(component.HasDevice());
+    EXPECT_EQ(item->GraphItems[0]->VertexCountSamples, 99);
+    for (int i = 0; i < 1000; ++i) {
+        TGraphDisplayItem* added = AddCpuGraphItem(component.Items);
+        added->GraphItems.Add();
+        component.Items.Clear();
+    }
+    EXPECT_EQ(component.ActiveIndex(), -1);
+    component.Render(); // no active item: nothing
+}
+
+int main(int argc, char** argv) {
+    // OpenGL needs a real platform: the X display when there is one.
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
