@@ -1,6 +1,7 @@
 #include "graph/GraphDisplay3D.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -28,12 +29,8 @@ protected:
             return;
         item->Rendering = true;
         try {
-            if (owner_->BeforeD3DRender)
-                owner_->BeforeD3DRender(owner_, item);
             renderer_.RenderFrame(*item, owner_->renderOptions(), static_cast<int>(width() * devicePixelRatioF()),
                                   static_cast<int>(height() * devicePixelRatioF()));
-            if (owner_->AfterD3DRender)
-                owner_->AfterD3DRender(owner_, item);
             owner_->FrameDrawn();
         } catch (...) {
             // a frame's failure is swallowed
@@ -121,6 +118,11 @@ bool TGraphDisplay3D::InitD3D(int index) {
             throw std::runtime_error("Error while creating D3D Device!");
         return false;
     }
+    // The background picture, loaded once with the device; a missing file is no error.
+    background_ = QImage();
+    if (!item->BackgroundPictureFileName.isEmpty() && QFile::exists(item->BackgroundPictureFileName) &&
+        !background_.load(item->BackgroundPictureFileName) && !SuppressErrors)
+        throw std::runtime_error("Error while loading D3D background image!");
     delete view_.data(); // the old device goes with its surface
     view_ = new GraphView(this, panel_);
     view_->setGeometry(panel_->rect());
@@ -148,12 +150,22 @@ void TGraphDisplay3D::CreateVertexesFromSamples(int index, int graphIndex) {
         OnNeedSamples(this, item, g);
     if (!HasDevice())
         return; // nothing is built without a device
-    BuildCurveVertices(*item, *g, static_cast<int>(std::min<std::int64_t>(MaximumVertexCount, 1 << 30)));
+    try {
+        BuildCurveVertices(*item, *g, static_cast<int>(std::min<std::int64_t>(MaximumVertexCount, 1 << 30)));
+    } catch (const std::bad_alloc&) {
+        if (!SuppressErrors)
+            throw std::runtime_error("Error: Not enough memory to create vertex buffer for samples.");
+    }
 }
 
 void TGraphDisplay3D::Render() {
-    if (Items[activeIndex_] == nullptr || !HasDevice())
+    TGraphDisplayItem* item = Items[activeIndex_];
+    if (item == nullptr || !HasDevice())
         return;
+    // The playback cursor follows the host's position.
+    if (ShowCursor && isVisible() && OnNeedPlaybackPosition && item->Length() != 0)
+        cursorX_ = static_cast<float>(OnNeedPlaybackPosition(this, item) / item->Length() *
+                                      item->MaximumVertexCount() / 2);
     view_->update();
 }
 
@@ -183,15 +195,14 @@ int TGraphDisplay3D::FindItem(const QString& name) const {
 }
 
 void TGraphDisplay3D::FrameDrawn() {
-    ++frames_;
-    const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
-    if (lastTime_ == 0)
-        lastTime_ = now;
+    // The rate of the frames presented before this one, over the last interval above a second.
+    const std::int64_t now = clock ? clock() : QDateTime::currentMSecsSinceEpoch();
     if (now - lastTime_ > 1000) {
         fps_ = static_cast<std::uint32_t>(static_cast<double>(frames_) / static_cast<double>(now - lastTime_) * 1000);
         lastTime_ = now;
         frames_ = 0;
     }
+    ++frames_;
 }
 
 RenderOptions TGraphDisplay3D::renderOptions() const {
@@ -203,6 +214,23 @@ RenderOptions TGraphDisplay3D::renderOptions() const {
     options.antialiasing = Antialiasing;
     options.animate = Animate;
     options.maximumVertexCount = static_cast<int>(std::min<std::int64_t>(MaximumVertexCount, 1 << 30));
+    options.cursorX = cursorX_;
+    options.scrollMaximum = scrollBar_->maximum() > 1 ? scrollBar_->maximum() : 600;
+    options.scrollPosition = scrollBar_->value();
+    options.background = background_;
+    auto* self = const_cast<TGraphDisplay3D*>(this);
+    if (BeforeD3DRender)
+        options.beforeRender = [self](TGraphDisplayItem* item) { self->BeforeD3DRender(self, item); };
+    if (AfterD3DRender)
+        options.afterRender = [self](TGraphDisplayItem* item) { self->AfterD3DRender(self, item); };
+    if (BeforeD3DSamplesRender)
+        options.beforeSamplesRender = [self](TGraphDisplayItem* item) { self->BeforeD3DSamplesRender(self, item); };
+    if (AfterD3DSamplesRender)
+        options.afterSamplesRender = [self](TGraphDisplayItem* item) { self->AfterD3DSamplesRender(self, item); };
+    if (OnNeedAxisXText)
+        options.axisXText = [self](TGraphDisplayItem* item, double v) { return self->OnNeedAxisXText(self, item, v); };
+    if (OnNeedAxisYText)
+        options.axisYText = [self](TGraphDisplayItem* item, double v) { return self->OnNeedAxisYText(self, item, v); };
     return options;
 }
 

@@ -12,6 +12,10 @@
 #include <memory>
 
 #include "graph/GraphModel.h"
+
+namespace kelvane::graph {
+enum TGraphDisplayPlayStatus { gdpsStoped, gdpsPlaying, gdpsPaused, gdpsRecording };
+}
 #include "graph/GraphRenderer.h"
 
 namespace kelvane::graph {
@@ -50,6 +54,12 @@ public:
     std::function<void(TGraphDisplay3D*)> OnD3DDestroy;
     std::function<bool(TGraphDisplay3D*, TGraphDisplayItem*, TGraphDisplayMarker*, TGraphDisplayMarkerChangeType)>
         OnMarkerChange;
+    std::function<QString(TGraphDisplay3D*, TGraphDisplayItem*, double)> OnNeedAxisXText, OnNeedAxisYText;
+    std::function<TGraphDisplayPlayStatus(TGraphDisplay3D*, TGraphDisplayItem*)> OnNeedPlayStatus;
+    std::function<double(TGraphDisplay3D*, TGraphDisplayItem*)> OnNeedPlaybackPosition;
+
+    // Milliseconds of a monotonic clock, for the frame-rate counter (replaceable for tests).
+    std::function<std::int64_t()> clock;
 
     // If Animate, arms the start-up rotation; then InitD3D and InitializeGeometries. True.
     bool Initialize(int index);
@@ -67,7 +77,7 @@ public:
     QWidget* innerPanel() const { return panel_; }
     QString panelText() const { return captionLabel_->text(); }
 
-    // The frame-rate counter, advanced by each presented frame.
+    // The frame-rate counter, advanced by each presented frame (FPS stays 0 during the first second).
     void FrameDrawn();
     // What a frame of the active item needs from the component.
     RenderOptions renderOptions() const;
@@ -86,6 +96,8 @@ private:
     QLabel* logo_ = nullptr;
     QScrollBar* scrollBar_ = nullptr;
     QPointer<GraphView> view_;
+    QImage background_; // the active item's background picture, loaded with its device
+    float cursorX_ = 0;
     bool active_ = false; // FActive
     std::uint32_t fps_ = 0, frames_ = 0;
     std::int64_t lastTime_ = 0;

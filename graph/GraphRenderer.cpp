@@ -1,5 +1,7 @@
 #include "graph/GraphRenderer.h"
 
+#include "graph/TextLayout.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QOpenGLPaintDevice>
@@ -128,9 +130,18 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
                  static_cast<float>(back & 0xFF) / 255.0f, 1.0f);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClear(GL_COLOR_BUFFER_BIT);
+    if (!options.background.isNull()) { // stretched over the whole panel, behind everything
+        QOpenGLPaintDevice device(width, height);
+        QPainter painter(&device);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(0, 0, width, height), options.background);
+    }
     // The target has no alpha of its own (as an X8R8G8B8 back buffer): the blends act on colour
     // only, and the picture stays opaque.
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    glBindBuffer(GL_ARRAY_BUFFER, 0); // vertices come from memory
+    if (options.beforeRender)
+        options.beforeRender(&item);
     if (!program_)
         return;
     glDisable(GL_CULL_FACE);
@@ -196,6 +207,8 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
         item.WorldMatrix = SamplesTransform(in);
         return item.WorldMatrix;
     };
+    if (options.beforeSamplesRender)
+        options.beforeSamplesRender(&item);
     SetBlend(Blend::Curves);
     for (int i = 0; i < item.GraphItems.Count(); ++i) {
         TGraphDisplayGraphItem* g = item.GraphItems[i];
@@ -205,6 +218,8 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
         Draw(g->VertexBufferSamples, bars ? GL_TRIANGLES : GL_LINE_STRIP, 0,
              bars ? 3 * g->VertexCountSamples : g->VertexCountSamples + 1, samplesTransform(g));
     }
+    if (options.afterSamplesRender)
+        options.afterSamplesRender(&item);
     if (item.Axis.CenterLine)
         drawCentreLine();
 
@@ -249,11 +264,13 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
     program_->disableAttributeArray(colorLocation_);
     program_->release();
     glDisable(GL_BLEND);
-    DrawTexts(item, width, height);
+    DrawTexts(item, options, width, height);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    if (options.afterRender)
+        options.afterRender(&item);
 }
 
-void GraphRenderer::DrawTexts(TGraphDisplayItem& item, int width, int height) {
+void GraphRenderer::DrawTexts(TGraphDisplayItem& item, const RenderOptions& options, int width, int height) {
     const bool anyText = item.Axis.AxisY.Visible || item.Axis.AxisX.Visible ||
                          (item.Legend.Visible && item.GraphItems.Count() > 0) ||
                          (item.Caption.Visible && !item.Caption.Text.isEmpty());
@@ -262,47 +279,61 @@ void GraphRenderer::DrawTexts(TGraphDisplayItem& item, int width, int height) {
     QOpenGLPaintDevice device(width, height);
     QPainter painter(&device);
     const double h = height;
-    if (item.Axis.AxisY.Visible && item.DisplayType == gdtPositive) {
+    // Text whose top-left corner is (x, top).
+    auto text = [&painter](int x, int top, const QString& value) {
+        painter.drawText(x, top + QFontMetrics(painter.font()).ascent(), value);
+    };
+    auto textWidth = [&painter](const QString& value) { return QFontMetrics(painter.font()).horizontalAdvance(value); };
+
+    if (item.Axis.AxisY.Visible) {
         const TGraphDisplayItemAxisY& axis = item.Axis.AxisY;
         painter.setFont(MakeFont(axis.Font));
         painter.setPen(TextColor(axis.Font));
-        const int g = std::max(axis.GridCount, 1);
-        const double range = axis.RangeType == gdiartCustom
-                                 ? (axis.CustomRangeMaximum - axis.CustomRangeMinimum) / static_cast<double>(item.SampleAmplitude)
-                                 : static_cast<double>(item.MaximumAmplitude() / item.SampleAmplitude);
-        for (int i = 1; i <= g; ++i) {
-            const double v = range / g * i +
-                             (axis.RangeType == gdiartAutomaticMaximumMinimum ? item.MinimumAmplitudeValue()
-                                                                              : axis.CustomRangeMinimum);
-            const QString text = u'+' + QString::number(v, 'g', axis.Precision);
-            const int top = static_cast<int>(std::trunc(h - 0.0275 * h - 0.945 * h / g * i - axis.Font.size / 2.0));
+        for (const YLabel& label : YLabels(item, h)) {
+            QString value;
+            if (options.axisYText)
+                value = options.axisYText(&item, label.above ? label.value : -label.value);
+            else
+                value = (label.above ? u'+' : u'-') + QString::number(label.value, 'g', axis.Precision);
+            const int top = static_cast<int>(std::trunc(label.y - axis.Font.size / 2.0));
             if (axis.Position != gdiapyRight)
-                painter.drawText(3, top + QFontMetrics(painter.font()).ascent(), text);
+                text(3, top, value);
             if (axis.Position != gdiapyLeft)
-                painter.drawText(width - 3 - QFontMetrics(painter.font()).horizontalAdvance(text),
-                                 top + QFontMetrics(painter.font()).ascent(), text);
+                text(width - 3 - textWidth(value), top, value);
+        }
+    }
+    if (item.Axis.AxisX.Visible) {
+        const TGraphDisplayItemAxisX& axis = item.Axis.AxisX;
+        painter.setFont(MakeFont(axis.Font));
+        painter.setPen(TextColor(axis.Font));
+        const int g = std::max(axis.GridCount, 1);
+        const double first = options.scrollPosition / options.scrollMaximum * item.Length();
+        const double step = item.Length() / (options.scrollMaximum / 600) / g;
+        for (int i = 1; i < g; ++i) {
+            const double v = first + step * i;
+            const QString value = options.axisXText ? options.axisXText(&item, v) : QString::number(v, 'g', axis.Precision);
+            const int centre = static_cast<int>(std::trunc(static_cast<double>(width) / g * i));
+            const int left = centre - textWidth(value) / 2;
+            if (axis.Position != gdiapxTop)
+                text(left, static_cast<int>(std::trunc(h - axis.Font.size - 1)), value);
+            if (axis.Position != gdiapxBottom)
+                text(left, 1, value);
         }
     }
     if (item.Legend.Visible && item.DisplayType != gdtAsParent) {
         painter.setFont(MakeFont(item.Legend.Font));
         const bool right = item.Legend.Position == gdilpTopRight || item.Legend.Position == gdilpBottomRight;
-        const bool bottom = item.Legend.Position == gdilpBottomLeft || item.Legend.Position == gdilpBottomRight;
-        for (int i = 0; i < item.GraphItems.Count(); ++i) {
-            const TGraphDisplayGraphItem* g = item.GraphItems[i];
-            if (g->Name.isEmpty())
-                continue;
-            const double base = bottom ? h / 1.25 : h / 15;
-            const int top = static_cast<int>(std::trunc(base + item.Legend.Font.size * 1.5 * i));
+        for (const LegendLine& line : LegendLines(item, h)) {
+            const TGraphDisplayGraphItem* g = item.GraphItems[line.graphIndex];
             const std::uint32_t c = ColorToD3DColor(g->Color);
             painter.setPen(QColor::fromRgb((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
-            painter.drawText(right ? width - 125 : 75, top + QFontMetrics(painter.font()).ascent(), g->Name);
+            text(right ? width - 125 : 75, line.top, g->Name);
         }
     }
     if (item.Caption.Visible && !item.Caption.Text.isEmpty()) {
         painter.setFont(MakeFont(item.Caption.Font));
         painter.setPen(TextColor(item.Caption.Font));
-        const int textWidth = QFontMetrics(painter.font()).horizontalAdvance(item.Caption.Text);
-        painter.drawText(width / 2 - textWidth / 2, 25 + QFontMetrics(painter.font()).ascent(), item.Caption.Text);
+        text(width / 2 - textWidth(item.Caption.Text) / 2, 25, item.Caption.Text);
     }
 }
 

@@ -3,8 +3,10 @@
 // order (grid, vertical grid, curves, centre line, selection, markers, cursor, texts) with the
 // blend equations of the Direct3D original mapped to their OpenGL twins, under the fixed camera.
 
+#include <QImage>
 #include <QOpenGLFunctions>
 #include <QOpenGLShaderProgram>
+#include <functional>
 #include <memory>
 
 #include "graph/Geometry.h"
@@ -22,6 +24,12 @@ struct RenderOptions {
     int maximumVertexCount = 500000;
     float cursorX = 0;
     int activeMarker = -1;
+    double scrollMaximum = 600;  // the scroll bar's maximum (X axis labels)
+    double scrollPosition = 0;   // and its position
+    QImage background;           // stretched behind everything, when not null
+    // The component's events that a frame fires, and its label text handlers.
+    std::function<void(TGraphDisplayItem*)> beforeRender, afterRender, beforeSamplesRender, afterSamplesRender;
+    std::function<QString(TGraphDisplayItem*, double)> axisXText, axisYText;
 };
 
 class GraphRenderer : protected QOpenGLFunctions {
@@ -35,7 +43,7 @@ private:
     enum class Blend { Off, Grid, Curves, SelectionBack, SelectionBand1, SelectionBand2, Cursor };
     void SetBlend(Blend blend, int blendOperation = 1);
     void Draw(const std::vector<TCustomVertex>& vertices, unsigned mode, int first, int count, const Matrix& world);
-    void DrawTexts(TGraphDisplayItem& item, int width, int height);
+    void DrawTexts(TGraphDisplayItem& item, const RenderOptions& options, int width, int height);
 
     std::unique_ptr<QOpenGLShaderProgram> program_;
     Camera camera_ = SetupCamera();

@@ -7,6 +7,7 @@
 
 #include "app/CpuGraphSetup.h"
 #include "graph/GraphDisplay3D.h"
+#include "graph/TextLayout.h"
 
 using namespace kelvane;
 using namespace kelvane::graph;
@@ -89,6 +90,60 @@ TEST(GraphComponent, ThousandsOfResizesAndItemCyclesDoNotBreakIt) {
     }
     EXPECT_EQ(component.Items.Count(), 0);
     EXPECT_EQ(component.ActiveIndex(), -1);
+}
+
+TEST(GraphComponent, FramesPerSecondOverTheLastSecond) {
+    TGraphDisplay3D component;
+    std::int64_t now = 5000;
+    component.clock = [&now] { return now; };
+    for (int i = 1; i <= 31; ++i) {
+        now += 33;
+        component.FrameDrawn();
+    }
+    EXPECT_EQ(component.FPS(), 0U) << "nothing during the first second";
+    now += 33;
+    component.FrameDrawn();
+    EXPECT_EQ(component.FPS(), 30U) << "31 frames over 1023 ms";
+}
+
+TEST(GraphComponent, SamplesAreAskedForBeforeEachBuild) {
+    TGraphDisplay3D component;
+    component.SuppressErrors = true;
+    TGraphDisplayItem* item = AddCpuGraphItem(component.Items);
+    int asked = 0;
+    component.OnNeedSamples = [&](TGraphDisplay3D* sender, TGraphDisplayItem* forItem, TGraphDisplayGraphItem* g) {
+        EXPECT_EQ(sender, &component);
+        EXPECT_EQ(forItem, item);
+        EXPECT_EQ(g, item->GraphItems[0]);
+        ++asked;
+    };
+    component.InitializeGeometries(0);
+    EXPECT_EQ(asked, 1);
+}
+
+TEST(TextLayout, YLabelsAndLegendLines) {
+    TGraphDisplayItems items{GraphComponentHooks{}};
+    TGraphDisplayItem* item = AddCpuGraphItem(items);
+    item->Axis.AxisY.Visible = true;
+    const std::vector<YLabel> labels = YLabels(*item, 129);
+    ASSERT_EQ(labels.size(), 4U) << "none at the baseline";
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_DOUBLE_EQ(labels[i].value, 25.0 * static_cast<double>(i + 1));
+        EXPECT_NEAR(labels[i].y, 129 - 0.0275 * 129 - 0.945 * 129 / 4 * static_cast<double>(i + 1), 1e-9);
+        EXPECT_TRUE(labels[i].above);
+    }
+    item->DisplayType = gdtMono;
+    const std::vector<YLabel> mono = YLabels(*item, 100);
+    ASSERT_EQ(mono.size(), 8U);
+    EXPECT_NEAR(mono[0].y, 50 - 50 * 0.945 / 4, 1e-9);
+    EXPECT_FALSE(mono[1].above);
+
+    item->GraphItems.Add();
+    item->Legend.Position = gdilpBottomLeft;
+    const std::vector<LegendLine> lines = LegendLines(*item, 129);
+    ASSERT_EQ(lines.size(), 2U);
+    EXPECT_EQ(lines[0].top, static_cast<int>(129 / 1.25));
+    EXPECT_EQ(lines[1].top, static_cast<int>(129 / 1.25 + 12 * 1.5));
 }
 
 int main(int argc, char** argv) {

@@ -9,6 +9,7 @@
 
 #include "app/CpuGraphSetup.h"
 #include "graph/OffscreenFrame.h"
+#include "graph/GraphDisplay3D.h"
 
 using namespace kelvane;
 using namespace kelvane::graph;
@@ -145,6 +146,41 @@ TEST(GraphRender, WidgetMakesADeviceAndSurvivesResizesAndClears) {
     }
     EXPECT_EQ(component.ActiveIndex(), -1);
     component.Render(); // no active item: nothing
+}
+
+TEST(GraphRender, AFrameFiresItsEventsAndDrawsItsLabels) {
+    if (!HasDisplay())
+        GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb)";
+    TGraphDisplay3D component;
+    TGraphDisplayItem* item = AddCpuGraphItem(component.Items);
+    item->Axis.AxisY.Visible = true;
+    item->Axis.AxisY.Position = gdiapyLeft;
+    item->Axis.AxisY.Font.family = QStringLiteral("DejaVu Sans");
+    item->GraphItems[0]->Samples->assign(50, TGDGISample{40, 0, 0});
+    BuildCurveVertices(*item, *item->GraphItems[0], 100000);
+    QStringList order;
+    std::vector<double> asked;
+    component.BeforeD3DRender = [&](TGraphDisplay3D*, TGraphDisplayItem*) { order.append(QStringLiteral("before")); };
+    component.BeforeD3DSamplesRender = [&](TGraphDisplay3D*, TGraphDisplayItem*) { order.append(QStringLiteral("samples")); };
+    component.AfterD3DSamplesRender = [&](TGraphDisplay3D*, TGraphDisplayItem*) { order.append(QStringLiteral("samples done")); };
+    component.AfterD3DRender = [&](TGraphDisplay3D*, TGraphDisplayItem*) { order.append(QStringLiteral("after")); };
+    const QImage plain = RenderOffscreen(*item, component.renderOptions(), 221, 129);
+    ASSERT_FALSE(plain.isNull());
+    EXPECT_EQ(order, (QStringList{QStringLiteral("before"), QStringLiteral("samples"), QStringLiteral("samples done"),
+                                  QStringLiteral("after")}));
+    // The built-in "+25" ... "+100" are drawn at the left edge beside the grid lines.
+    bool white = false;
+    const int top = static_cast<int>(129 - 0.0275 * 129 - 0.945 * 129 / 4 * 2 - 6);
+    for (int y = top; y < top + 12; ++y)
+        for (int x = 3; x < 25; ++x)
+            white = white || plain.pixelColor(x, y).red() > 0xC0;
+    EXPECT_TRUE(white) << "the +50 label";
+    component.OnNeedAxisYText = [&](TGraphDisplay3D*, TGraphDisplayItem*, double v) {
+        asked.push_back(v);
+        return QStringLiteral("%1 %").arg(v);
+    };
+    RenderOffscreen(*item, component.renderOptions(), 221, 129);
+    EXPECT_EQ(asked, (std::vector<double>{25, 50, 75, 100}));
 }
 
 int main(int argc, char** argv) {
