@@ -68,6 +68,10 @@ TGraphDisplay3D::TGraphDisplay3D(QWidget* parent)
     scrollBar_ = new QScrollBar(Qt::Horizontal, this);
     scrollBar_->setFixedHeight(ScrollBarHeight);
     layout->addWidget(scrollBar_);
+    flatScrollBarPlace_ = new QWidget(this);
+    flatScrollBarPlace_->setFixedHeight(ScrollBarHeight);
+    flatScrollBarPlace_->hide();
+    layout->addWidget(flatScrollBarPlace_);
 }
 
 TGraphDisplay3D::~TGraphDisplay3D() {
@@ -85,7 +89,51 @@ void TGraphDisplay3D::SetCaption(const QString& caption) {
 void TGraphDisplay3D::SetActiveIndex(int index) {
     activeIndex_ = index;
     if (Animate && Items[index] != nullptr)
-        Items[index]->StartupAnim = true;
+        SetupStartupAnim(index);
+}
+
+void TGraphDisplay3D::SetupStartupAnim(int index) {
+    TGraphDisplayItem* item = Items[index];
+    if (item == nullptr)
+        return;
+    item->StartupAnim = true;
+    item->StartupAnimAngle = 0;
+    item->SamplesRotationMatrix = Matrix::RotationX(3.14159265f / 2);
+}
+
+bool TGraphDisplay3D::PauseStream(int index) {
+    if (!OnPause)
+        return false;
+    OnPause(this, Items[index]);
+    return true;
+}
+
+void TGraphDisplay3D::StreamClose(int index) {
+    try {
+        Items.Delete(index);
+        D3DFree(false);
+    } catch (...) {
+    }
+}
+
+void TGraphDisplay3D::ShowLogo() {
+    logo_->setVisible(true);
+    logo_->raise();
+}
+
+bool TGraphDisplay3D::LogoVisible() const { return logo_->isVisible(); }
+
+void TGraphDisplay3D::SetPanel3DColor(const QColor& color) {
+    QPalette palette = panel_->palette();
+    palette.setColor(QPalette::Window, color);
+    panel_->setPalette(palette);
+    panel_->setAutoFillBackground(true);
+}
+
+void TGraphDisplay3D::SetPanel3DPicture(const QPixmap& picture) {
+    logo_->setPixmap(picture);
+    logo_->setScaledContents(true);
+    logo_->setVisible(Panel3DPictureVisible && !HasDevice());
 }
 
 bool TGraphDisplay3D::OpenGLAvailable() {
@@ -97,8 +145,8 @@ bool TGraphDisplay3D::OpenGLAvailable() {
 }
 
 bool TGraphDisplay3D::Initialize(int index) {
-    if (Animate && Items[index] != nullptr)
-        Items[index]->StartupAnim = true;
+    if (Animate)
+        SetupStartupAnim(index);
     InitD3D(index);
     InitializeGeometries(index);
     return true;
@@ -175,14 +223,14 @@ void TGraphDisplay3D::Clear() {
 }
 
 void TGraphDisplay3D::D3DFree(bool force) {
-    if (!HasDevice() && !force)
+    // The device is released when no display item can use it any more, or when forced.
+    const bool unused = HasDevice() && Items[activeIndex_] == nullptr;
+    if (!force && !unused)
         return;
-    if (force) {
-        if (OnD3DDestroy && HasDevice())
-            OnD3DDestroy(this);
-        delete view_.data();
-        active_ = false;
-    }
+    if (OnD3DDestroy && HasDevice())
+        OnD3DDestroy(this);
+    delete view_.data();
+    active_ = false;
 }
 
 int TGraphDisplay3D::FindItem(const QString& name) const {

@@ -5,6 +5,7 @@
 // no driver) it stays that panel.
 
 #include <QLabel>
+#include <QPixmap>
 #include <QPointer>
 #include <QScrollBar>
 #include <QWidget>
@@ -43,6 +44,24 @@ public:
     bool SuppressErrors = false;
     bool Antialiasing = false;
     int ScrollBarHeight = 10;
+    TD3DMaximumVertexCountMode MaximumVertexCountMode = gd3dCustom;
+    TGraphDisplayAnimations Animations = gdaStartupRotation | gdaZoomSelection | gdaShowAll | gdaMouseWheelZoom;
+    int AnimationDuration = 500;
+    TGraphDisplayScrollBarType ScrollBarType = gdsbtWindows;
+    TD3DVertexProcessingMode D3DVertexProcessingMode = gd3dvpmHardware;
+    TGraphDisplaySamplesManagement SamplesManagement = gdsmKeep;
+    bool SampleInSeparateThread = false;
+    bool SampleScroll = false;
+    bool MultiThread = false;
+    bool AllowSelect = true;
+    bool AllowQuickPlay = false;
+    bool AllowWheelZoom = true;
+    bool AllowAmplitudeChangeWithKey = false;
+    bool CaptureMouseOnHover = true;
+    bool Panel3DPictureVisible = true;
+    int Progress() const { return progress_; }
+    void SetPanel3DColor(const QColor& color);
+    void SetPanel3DPicture(const QPixmap& picture);
     std::uint32_t FPS() const { return fps_; }
     QString Caption() const { return caption_; }
     void SetCaption(const QString& caption);
@@ -57,6 +76,17 @@ public:
     std::function<QString(TGraphDisplay3D*, TGraphDisplayItem*, double)> OnNeedAxisXText, OnNeedAxisYText;
     std::function<TGraphDisplayPlayStatus(TGraphDisplay3D*, TGraphDisplayItem*)> OnNeedPlayStatus;
     std::function<double(TGraphDisplay3D*, TGraphDisplayItem*)> OnNeedPlaybackPosition;
+    std::function<void(TGraphDisplay3D*, TGraphDisplayItem*)> OnPause;
+    std::function<void(TGraphDisplay3D*, TGraphDisplayItem*, double)> OnPlay;
+    std::function<void(TGraphDisplay3D*, TGraphDisplayGraphItem*, TGraphData)> OnNeedSamplesInThread;
+    std::function<void(TGraphDisplay3D*, TGraphDisplayGraphItem*)> OnSampleThreadFinished;
+    std::function<void(TGraphDisplay3D*, TGraphDisplayItem*, TGraphDisplayGraphItem*)> OnSelection;
+    std::function<void(QObject*, Qt::MouseButton, int, int)> OnMouseDown, OnMouseUp;
+    std::function<void(QObject*, int, int)> OnMouseMove;
+    std::function<void(QObject*, int&)> OnMouseWheel;
+    std::function<void(QObject*, int, int, TGraphDisplayItem*, TGraphDisplayMarker*)> OnDblClick;
+    std::function<void(QObject*, int&)> OnKeyDown;
+    std::function<void(TGraphDisplay3D*)> OnScroll;
 
     // Milliseconds of a monotonic clock, for the frame-rate counter (replaceable for tests).
     std::function<std::int64_t()> clock;
@@ -73,6 +103,15 @@ public:
     void Clear();
     void D3DFree(bool force);
     int FindItem(const QString& name) const;
+    // Fires OnPause for item `index`; false when no handler is set.
+    bool PauseStream(int index);
+    // Deletes display item `index`, then D3DFree(false); errors are swallowed.
+    void StreamClose(int index);
+    // Arms the start-up rotation of item `index`.
+    void SetupStartupAnim(int index);
+    // Shows the logo picture over the inner panel.
+    void ShowLogo();
+    bool LogoVisible() const;
     bool HasDevice() const;
     QWidget* innerPanel() const { return panel_; }
     QString panelText() const { return captionLabel_->text(); }
@@ -95,6 +134,8 @@ private:
     QLabel* captionLabel_ = nullptr;
     QLabel* logo_ = nullptr;
     QScrollBar* scrollBar_ = nullptr;
+    QWidget* flatScrollBarPlace_ = nullptr; // where the custom scroll bar goes
+    int progress_ = 0;
     QPointer<GraphView> view_;
     QImage background_; // the active item's background picture, loaded with its device
     float cursorX_ = 0;

@@ -24,6 +24,13 @@ static_assert(sizeof(TCustomVertex) == 16);
 enum TGraphDisplayType { gdtAsParent, gdtPositive, gdtMono, gdtStereo, gdtMulti };
 enum TGraphDisplayGraphItemStereoID { gdgisidLeft, gdgisidRight };
 enum TGraphDisplayGraphItemColorFrom { gdgicfGlobal, gdgicfPerSample };
+enum TD3DVertexProcessingMode { gd3dvpmSoftware, gd3dvpmHardware, gd3dvpmMixed };
+enum TD3DMaximumVertexCountMode { gd3dAutomaticMaximum, gd3dCustom };
+enum TGraphDisplaySamplesManagement { gdsmFlush, gdsmKeep };
+enum TGraphDisplayScrollBarType { gdsbtWindows, gdsbtFlat };
+// A set of animations: bit 0 gdaStartupRotation ... bit 3 gdaMouseWheelZoom.
+enum TGraphDisplayAnimation { gdaStartupRotation = 1, gdaZoomSelection = 2, gdaShowAll = 4, gdaMouseWheelZoom = 8 };
+using TGraphDisplayAnimations = unsigned;
 enum TGraphDisplayItemAxisRangeType {
     gdiartAutomaticMaximum,
     gdiartAutomaticMinimum,

@@ -92,6 +92,28 @@ TEST(GraphComponent, ThousandsOfResizesAndItemCyclesDoNotBreakIt) {
     EXPECT_EQ(component.ActiveIndex(), -1);
 }
 
+TEST(GraphComponent, StreamOperationsAndTheLogo) {
+    TGraphDisplay3D component;
+    component.SuppressErrors = true;
+    component.Items.Add();
+    component.Items.Add()->Name = QStringLiteral("second");
+    EXPECT_FALSE(component.PauseStream(0)) << "no handler";
+    TGraphDisplayItem* paused = nullptr;
+    component.OnPause = [&paused](TGraphDisplay3D*, TGraphDisplayItem* item) { paused = item; };
+    EXPECT_TRUE(component.PauseStream(1));
+    EXPECT_EQ(paused, component.Items[1]);
+    component.StreamClose(0);
+    EXPECT_EQ(component.Items.Count(), 1);
+    EXPECT_EQ(component.Items[0]->Index, 0);
+    EXPECT_EQ(component.FindItem(QStringLiteral("second")), 0);
+    component.SetupStartupAnim(0);
+    EXPECT_TRUE(component.Items[0]->StartupAnim);
+    EXPECT_EQ(component.Items[0]->StartupAnimAngle, 0.0f);
+    component.show();
+    component.ShowLogo();
+    EXPECT_TRUE(component.LogoVisible());
+}
+
 TEST(GraphComponent, FramesPerSecondOverTheLastSecond) {
     TGraphDisplay3D component;
     std::int64_t now = 5000;

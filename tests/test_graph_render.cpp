@@ -148,6 +148,12 @@ TEST(GraphRender, WidgetMakesADeviceAndSurvivesResizesAndClears) {
     }
     EXPECT_EQ(component.ActiveIndex(), -1);
     component.Render(); // no active item: nothing
+    int destroyed = 0;
+    component.OnD3DDestroy = [&destroyed](TGraphDisplay3D*) { ++destroyed; };
+    component.D3DFree(false);
+    EXPECT_EQ(destroyed, 1) << "no item uses the device any more";
+    EXPECT_FALSE(component.HasDevice());
+    component.OnD3DDestroy = nullptr;
 }
 
 TEST(GraphRender, AFrameFiresItsEventsAndDrawsItsLabels) {
