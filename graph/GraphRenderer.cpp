@@ -48,11 +48,11 @@ QColor TextColor(const FontSpec& font) {
     return QColor::fromRgb((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
 }
 
-QFont MakeFont(const FontSpec& spec) {
-    QFont font(spec.family);
-    font.setPixelSize(std::max(spec.size, 1)); // the point size taken as a pixel height
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
+QFont MakeFont(const FontSpec& wanted) {
+    QFont font(wanted.family);
+    font.setPixelSize(std::max(wanted.size, 1)); // the point size taken as a pixel height
+    font.setBold(wanted.bold);
+    font.setItalic(wanted.italic);
     return font;
 }
 
