@@ -20,7 +20,7 @@ namespace {
 
 bool HasDisplay() { return !qEnvironmentVariableIsEmpty("DISPLAY"); }
 
-// The CPU graph of Part "main window" with a ramp 0 ... 100 over `count` samples.
+// The main window's CPU graph with a ramp 0 ... 100 over `count` samples.
 struct CpuGraph {
     TGraphDisplayItems items{GraphComponentHooks{}};
     TGraphDisplayItem* item = AddCpuGraphItem(items);
