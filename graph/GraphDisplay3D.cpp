@@ -8,6 +8,7 @@
 #include <QOpenGLWidget>
 #include <QResizeEvent>
 #include <QVBoxLayout>
+#include <cmath>
 #include <stdexcept>
 
 namespace kelvane::graph {
@@ -27,6 +28,17 @@ protected:
         TGraphDisplayItem* item = owner_->Items[owner_->ActiveIndex()];
         if (item == nullptr || !ready_)
             return;
+        if (clearOnly_) { // Clear: the item's background colour, nothing drawn
+            clearOnly_ = false;
+            const std::uint32_t c = ColorToD3DColor(item->BackColor);
+            QOpenGLFunctions* gl = context() != nullptr ? context()->functions() : nullptr;
+            if (gl == nullptr)
+                return;
+            gl->glClearColor(static_cast<float>((c >> 16) & 0xFF) / 255.0f, static_cast<float>((c >> 8) & 0xFF) / 255.0f,
+                             static_cast<float>(c & 0xFF) / 255.0f, 1.0f);
+            gl->glClear(GL_COLOR_BUFFER_BIT);
+            return;
+        }
         item->Rendering = true;
         try {
             renderer_.RenderFrame(*item, owner_->renderOptions(), static_cast<int>(width() * devicePixelRatioF()),
@@ -38,10 +50,17 @@ protected:
         item->Rendering = false;
     }
 
+public:
+    void ClearOnce() {
+        clearOnly_ = true;
+        update();
+    }
+
 private:
     TGraphDisplay3D* owner_;
     GraphRenderer renderer_;
     bool ready_ = false;
+    bool clearOnly_ = false;
 };
 
 TGraphDisplay3D::TGraphDisplay3D(QWidget* parent)
@@ -66,6 +85,7 @@ TGraphDisplay3D::TGraphDisplay3D(QWidget* parent)
     logo_->hide();
     layout->addWidget(panel_, 1);
     scrollBar_ = new QScrollBar(Qt::Horizontal, this);
+    scrollBar_->setRange(0, 600); // the whole curve at zoom 1, until a host scrolls
     scrollBar_->setFixedHeight(ScrollBarHeight);
     layout->addWidget(scrollBar_);
     flatScrollBarPlace_ = new QWidget(this);
@@ -210,16 +230,26 @@ void TGraphDisplay3D::Render() {
     TGraphDisplayItem* item = Items[activeIndex_];
     if (item == nullptr || !HasDevice())
         return;
-    // The playback cursor follows the host's position.
-    if (ShowCursor && isVisible() && OnNeedPlaybackPosition && item->Length() != 0)
-        cursorX_ = static_cast<float>(OnNeedPlaybackPosition(this, item) / item->Length() *
-                                      item->MaximumVertexCount() / 2);
-    view_->update();
+    UpdatePlayback(*item);
+    if (GraphView* view = view_.data())
+        view->update();
+}
+
+void TGraphDisplay3D::UpdatePlayback(TGraphDisplayItem& item) {
+    // While the host plays, the view follows its position; the cursor shows it.
+    if (SampleScroll && OnNeedPlayStatus && OnNeedPlaybackPosition && item.Length() != 0 &&
+        OnNeedPlayStatus(this, &item) == gdpsPlaying) {
+        const double position = OnNeedPlaybackPosition(this, &item);
+        scrollBar_->setValue(static_cast<int>(std::trunc(scrollBar_->maximum() * position / item.Length())) - 300);
+    }
+    if (ShowCursor && isVisible() && OnNeedPlaybackPosition && item.Length() != 0)
+        cursorX_ = static_cast<float>(OnNeedPlaybackPosition(this, &item) / item.Length() * item.MaximumVertexCount() / 2);
 }
 
 void TGraphDisplay3D::Clear() {
-    if (Items[activeIndex_] != nullptr && HasDevice())
-        view_->update();
+    GraphView* view = view_.data();
+    if (Items[activeIndex_] != nullptr && view != nullptr)
+        view->ClearOnce();
 }
 
 void TGraphDisplay3D::D3DFree(bool force) {

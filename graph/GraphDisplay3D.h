@@ -120,12 +120,16 @@ public:
     void FrameDrawn();
     // What a frame of the active item needs from the component.
     RenderOptions renderOptions() const;
+    // The playback cursor's x in vertex units, and the scroll bar (for hosts and tests).
+    float CursorX() const { return cursorX_; }
+    QScrollBar* scrollBar() const { return scrollBar_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void PanelResize();
+    void UpdatePlayback(TGraphDisplayItem& item);
     static bool OpenGLAvailable();
 
     int activeIndex_ = -1;

@@ -12,6 +12,7 @@
 #include "app/CpuGraphSetup.h"
 #include "graph/OffscreenFrame.h"
 #include "graph/GraphDisplay3D.h"
+#include <QScrollBar>
 
 using namespace kelvane;
 using namespace kelvane::graph;
@@ -189,6 +190,37 @@ TEST(GraphRender, AFrameFiresItsEventsAndDrawsItsLabels) {
     };
     RenderOffscreen(*item, component.renderOptions(), 221, 129);
     EXPECT_EQ(asked, (std::vector<double>{25, 50, 75, 100}));
+
+    item->Axis.AxisX.Visible = true;
+    item->SetLength(8);
+    std::vector<double> askedX;
+    component.OnNeedAxisXText = [&](TGraphDisplay3D*, TGraphDisplayItem*, double v) {
+        askedX.push_back(v);
+        return QString::number(v);
+    };
+    RenderOffscreen(*item, component.renderOptions(), 221, 129);
+    EXPECT_EQ(askedX, (std::vector<double>{2, 4, 6})) << "three labels across a length of 8";
+}
+
+TEST(GraphRender, TheCursorAndTheViewFollowThePlayback) {
+    if (!HasDisplay())
+        GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb)";
+    TGraphDisplay3D component;
+    component.ScrollBarHeight = 10;
+    component.resize(300, 150);
+    component.show();
+    TGraphDisplayItem* item = AddCpuGraphItem(component.Items);
+    item->GraphItems[0]->Samples->assign(201, TGDGISample{10, 0, 0});
+    item->SetLength(100);
+    ASSERT_TRUE(component.Initialize(0));
+    component.ShowCursor = true;
+    component.SampleScroll = true;
+    component.scrollBar()->setMaximum(10000);
+    component.OnNeedPlayStatus = [](TGraphDisplay3D*, TGraphDisplayItem*) { return gdpsPlaying; };
+    component.OnNeedPlaybackPosition = [](TGraphDisplay3D*, TGraphDisplayItem*) { return 50.0; };
+    component.Render();
+    EXPECT_FLOAT_EQ(component.CursorX(), 50.0f / 100 * 200 / 2) << "position / Length x vertices / 2";
+    EXPECT_EQ(component.scrollBar()->value(), 5000 - 300);
 }
 
 int main(int argc, char** argv) {
