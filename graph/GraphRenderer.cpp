@@ -192,7 +192,8 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
                  CoordinatesTransform(item.DisplayType, channel, item.MultiCount));
 
     // Curves, then the centre line once more over them.
-    auto samplesTransform = [&item](const TGraphDisplayGraphItem* g) {
+    // What the transforms of a curve (or of none) depend on.
+    auto inputFor = [&item](const TGraphDisplayGraphItem* g) {
         SamplesTransformInput in;
         in.zoom = item.Zoom;
         in.maximumVertexCount = item.MaximumVertexCount();
@@ -204,7 +205,10 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
         in.group = g != nullptr ? g->Group : 0;
         in.itemPosition = item.FPosition;
         in.graphPosition = g != nullptr ? g->FPosition : 0;
-        item.WorldMatrix = SamplesTransform(in);
+        return in;
+    };
+    auto samplesTransform = [&item, &inputFor](const TGraphDisplayGraphItem* g) {
+        item.WorldMatrix = SamplesTransform(inputFor(g));
         return item.WorldMatrix;
     };
     if (options.beforeSamplesRender)
@@ -225,12 +229,8 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
 
     const bool rotating = options.animate && item.StartupAnim;
     const TGraphDisplayGraphItem* first = item.GraphItems[0];
-    if (options.showSelection && !rotating && item.SelectionMode == gdismGlobal) {
-        const std::lock_guard<std::recursive_mutex> selectionLock(item.SelectionCriticalSection);
-        const SelectionVertices s =
-            CreateSelectionVertices(item.SelectionStart, item.SelectionEnd, item.Length(), item.MaximumVertexCount(),
-                                    item.MaximumAmplitude() * 8.4e8f, item.SelectionColor, item.SelectionLineColor);
-        const Matrix world = samplesTransform(first);
+    // The selection: its backdrop, the band twice, and its two edge lines.
+    auto drawSelection = [&](const SelectionVertices& s, const Matrix& world) {
         const std::vector<TCustomVertex> backdrop(s.back.begin(), s.back.end());
         const std::vector<TCustomVertex> band(s.band.begin(), s.band.end());
         SetBlend(Blend::SelectionBack, item.SelectionBlendMode);
@@ -241,6 +241,28 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
         Draw(band, GL_TRIANGLES, 0, 6, world);
         SetBlend(Blend::Off);
         Draw(band, GL_LINES, 6, 4, world);
+    };
+    if (options.showSelection && !rotating) {
+        const std::lock_guard<std::recursive_mutex> selectionLock(item.SelectionCriticalSection);
+        if (item.SelectionMode == gdismGlobal) {
+            // The band's height (amplitude x 8.4e8) reaches far past the camera's window; an
+            // OpenGL rasterizer drops triangles that large, so it stops at 2000 world units.
+            const Matrix world = samplesTransform(first);
+            const float sy = std::fabs(world.m[1][1]);
+            const float bandHeight = std::min(item.MaximumAmplitude() * 8.4e8f, sy > 0 ? 2000.0f / sy : 2000.0f);
+            drawSelection(CreateSelectionVertices(item.SelectionStart, item.SelectionEnd, item.Length(),
+                                                  item.MaximumVertexCount(), bandHeight, item.SelectionColor,
+                                                  item.SelectionLineColor),
+                          world);
+        } else { // one selection per curve, under the curve's selection transform
+            for (int i = 0; i < item.GraphItems.Count(); ++i) {
+                const TGraphDisplayGraphItem* g = item.GraphItems[i];
+                drawSelection(CreateSelectionVertices(g->SelectionStart, g->SelectionEnd, item.Length(),
+                                                      item.MaximumVertexCount(), 1, item.SelectionColor,
+                                                      item.SelectionLineColor),
+                              GraphItemSelectionTransform(inputFor(g)));
+            }
+        }
     }
     if (options.showMarkers && item.MarkersVisible && !rotating) {
         std::vector<MarkerPlace> places;

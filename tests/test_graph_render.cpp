@@ -202,6 +202,31 @@ TEST(GraphRender, AFrameFiresItsEventsAndDrawsItsLabels) {
     EXPECT_EQ(askedX, (std::vector<double>{2, 4, 6})) << "three labels across a length of 8";
 }
 
+TEST(GraphRender, SelectionsCoverTheirStretchOnly) {
+    if (!HasDisplay())
+        GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb)";
+    for (const TGraphDisplayItemSelectionMode mode : {gdismGlobal, gdismSingle}) {
+        CpuGraph graph(217);
+        graph.item->SelectionMode = mode;
+        if (mode == gdismSingle) { // a curve's own band spans its data range of 1
+            graph.item->Axis.AxisY.CustomRangeMaximum = 1;
+            graph.SetRamp(0, 217, false);
+        }
+        graph.item->SetLength(1);
+        graph.item->SelectionStart = 0.25;
+        graph.item->GraphItems[0]->SelectionStart = 0.25;
+        graph.item->GraphItems[0]->SelectionEnd = 0.75;
+        graph.item->SelectionEnd = 0.75;
+        const QImage plain = RenderOffscreen(*graph.item, graph.options, 221, 129);
+        graph.options.showSelection = true;
+        const QImage selected = RenderOffscreen(*graph.item, graph.options, 221, 129);
+        ASSERT_FALSE(plain.isNull());
+        EXPECT_NE(selected.pixelColor(88, 20), plain.pixelColor(88, 20)) << "inside, mode " << mode;
+        EXPECT_EQ(selected.pixelColor(20, 20), plain.pixelColor(20, 20)) << "outside, mode " << mode;
+        EXPECT_EQ(selected.pixelColor(200, 20), plain.pixelColor(200, 20)) << "outside, mode " << mode;
+    }
+}
+
 TEST(GraphRender, TheCursorAndTheViewFollowThePlayback) {
     if (!HasDisplay())
         GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb)";
