@@ -68,12 +68,10 @@ void Optimizer::ProcessesOptimizeNT() {
     Pid current = 0;
     try {
         api.EnumProcesses(pids_);
-        if (options.boost) {
+        if (options.boost)
             BoostForeground();
-        } else {
+        else
             monitor_.BoostPID = 0;
-            foreground_ = api.GetForegroundProcessId();
-        }
         for (const Pid pid : pids_) {
             if (!monitor_.table().InRange(pid))
                 continue;
@@ -101,7 +99,11 @@ void Optimizer::EndOfPass() {
             if (record != nullptr && record->dCPUTimeOptimizer > 0)
                 usedCpu.push_back(pid);
         }
-        monitor_.api().EndOfPass(usedCpu, foreground_);
+        ProcessApi& api = monitor_.api();
+        // Boosting asked for the foreground already; otherwise the port asks only if it must.
+        monitor_.api().EndOfPass(usedCpu, [this, &api] {
+            return options.boost ? foreground_ : api.GetForegroundProcessId();
+        });
     } catch (...) {
     }
 }

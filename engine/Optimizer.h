@@ -58,7 +58,7 @@ private:
     const MessageStrings& strings_;
     std::vector<Pid> pids_;
     QString ownExecutable_;
-    Pid foreground_ = 0; // the foreground process of this pass
+    Pid foreground_ = 0; // the foreground process of this pass, while boosting
     bool ownExecutableKnown_ = false;
 };
 

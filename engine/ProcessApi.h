@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -236,11 +237,12 @@ public:
     // ---- Scheduling groups ----------------------------------------------------------------------
     // Where the share of the CPU is decided by groups of processes (Linux: autogroups, cpu
     // cgroups), a class change must reach the group too. The optimization cycle calls EndOfPass
-    // after every pass with the processes that used CPU in the last cycle and the foreground
-    // process; the port applies the pass's net group changes then. RestoreGroups returns every
+    // after every pass with the processes that used CPU in the last cycle and a way to ask for the
+    // foreground process, which the port calls only when it has group changes to apply (the
+    // question may cost a round trip to the display). RestoreGroups returns every
     // group it changed to its original value (exit). TakeNotices gives the limitations met since
     // the last call (a group Kelvane may not change), each once. Ports without groups do nothing.
-    virtual void EndOfPass(const std::vector<Pid>& /*usedCpu*/, Pid /*foreground*/) {}
+    virtual void EndOfPass(const std::vector<Pid>& /*usedCpu*/, const std::function<Pid()>& /*foreground*/) {}
     virtual void RestoreGroups() {}
     virtual QStringList TakeNotices() { return {}; }
 

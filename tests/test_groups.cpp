@@ -196,20 +196,30 @@ TEST(GroupLive, AutogroupFollowsTheClassAndComesBackExactly) {
     const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, static_cast<Pid>(child.pid()));
     ASSERT_TRUE(handle);
     ASSERT_TRUE(api.SetPriorityClass(handle, IDLE_PRIORITY_CLASS));
-    api.EndOfPass({static_cast<Pid>(child.pid())}, 0);
+    api.EndOfPass({static_cast<Pid>(child.pid())}, [] { return Pid{0}; });
     EXPECT_EQ(detector.ReadValue(group), 19);
     ASSERT_TRUE(api.SetPriorityClass(handle, NORMAL_PRIORITY_CLASS));
-    api.EndOfPass({static_cast<Pid>(child.pid())}, 0);
+    api.EndOfPass({static_cast<Pid>(child.pid())}, [] { return Pid{0}; });
     EXPECT_EQ(detector.ReadValue(group), 3);
 
     ASSERT_TRUE(api.SetPriorityClass(handle, IDLE_PRIORITY_CLASS));
-    api.EndOfPass({static_cast<Pid>(child.pid())}, static_cast<Pid>(child.pid()));
+    api.EndOfPass({static_cast<Pid>(child.pid())}, [&child] { return static_cast<Pid>(child.pid()); });
     EXPECT_EQ(detector.ReadValue(group), 3) << "the foreground's group is never changed";
-    api.EndOfPass({}, 0);
+    api.EndOfPass({}, [] { return Pid{0}; });
     ASSERT_TRUE(api.SetPriorityClass(handle, IDLE_PRIORITY_CLASS));
-    api.EndOfPass({static_cast<Pid>(child.pid())}, 0);
+    api.EndOfPass({static_cast<Pid>(child.pid())}, [] { return Pid{0}; });
     EXPECT_EQ(detector.ReadValue(group), 19);
     api.RestoreGroups();
     EXPECT_EQ(detector.ReadValue(group), 3);
     EXPECT_TRUE(api.TakeNotices().isEmpty());
+}
+
+TEST(GroupLive, APassWithoutClassChangesDoesNotAskForTheForeground) {
+    LinuxProcessApi api;
+    int asked = 0;
+    api.EndOfPass({1}, [&asked] {
+        ++asked;
+        return Pid{0};
+    });
+    EXPECT_EQ(asked, 0) << "asking may cost a round trip to the display on every pass";
 }

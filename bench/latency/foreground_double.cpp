@@ -55,7 +55,9 @@ public:
     std::int64_t QueryPerformanceCounter() override { return real_.QueryPerformanceCounter(); }
     std::int64_t QueryPerformanceFrequency() override { return real_.QueryPerformanceFrequency(); }
     void Sleep(std::uint32_t ms) override { real_.Sleep(ms); }
-    void EndOfPass(const std::vector<Pid>& used, Pid foreground) override { real_.EndOfPass(used, foreground); }
+    void EndOfPass(const std::vector<Pid>& used, const std::function<Pid()>& foreground) override {
+        real_.EndOfPass(used, foreground);
+    }
     void RestoreGroups() override { real_.RestoreGroups(); }
     QStringList TakeNotices() override { return real_.TakeNotices(); }
     int GetLastError() const override { return real_.GetLastError(); }

@@ -226,11 +226,11 @@ bool FakeProcessApi::AdjustPrivilege(int privilege, bool enable) {
 
 Pid FakeProcessApi::GetForegroundProcessId() { return foreground_; }
 
-void FakeProcessApi::EndOfPass(const std::vector<Pid>& usedCpu, Pid foreground) {
+void FakeProcessApi::EndOfPass(const std::vector<Pid>& usedCpu, const std::function<Pid()>& foreground) {
     QStringList pids;
     for (const Pid pid : usedCpu)
         pids.append(QString::number(pid));
-    Record(QStringLiteral("EndOfPass [%1] %2").arg(pids.join(u','), QString::number(foreground)));
+    Record(QStringLiteral("EndOfPass [%1] %2").arg(pids.join(u','), QString::number(foreground())));
 }
 
 void FakeProcessApi::Sleep(std::uint32_t milliseconds) {

@@ -77,7 +77,7 @@ public:
     std::int64_t QueryPerformanceCounter() override { return counter_; }
     std::int64_t QueryPerformanceFrequency() override { return kFrequency; }
     void Sleep(std::uint32_t milliseconds) override;
-    void EndOfPass(const std::vector<Pid>& usedCpu, Pid foreground) override;
+    void EndOfPass(const std::vector<Pid>& usedCpu, const std::function<Pid()>& foreground) override;
     void RestoreGroups() override { Record(QStringLiteral("RestoreGroups")); }
     int GetLastError() const override { return lastError_; }
     QString SysErrorMessage(int error) const override;

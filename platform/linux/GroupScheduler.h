@@ -28,6 +28,8 @@ public:
     // A class was set on `pid` in this pass; the last one per process counts. `classIndex` is the
     // class's index (0 Low ... 2 Normal ... 5 RealTime), `nice` the nice value it stands for.
     void RecordIntent(pid_t pid, int classIndex, int nice);
+    // Whether classes were set since the last pass ended.
+    bool HasIntents() const { return !intents_.empty(); }
 
     // The end of a pass: `usedCpu` are the processes that used CPU in the last cycle, `protectedPids`
     // Kelvane's own process and the foreground process.

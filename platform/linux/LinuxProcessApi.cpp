@@ -451,9 +451,12 @@ Pid LinuxProcessApi::GetForegroundProcessId() { return static_cast<Pid>(foregrou
 
 // ---- Scheduling groups -------------------------------------------------------------------------
 
-void LinuxProcessApi::EndOfPass(const std::vector<Pid>& usedCpu, Pid foreground) {
+void LinuxProcessApi::EndOfPass(const std::vector<Pid>& usedCpu, const std::function<Pid()>& foreground) {
     std::vector<pid_t> used(usedCpu.begin(), usedCpu.end());
-    groups_->EndOfPass(used, {::getpid(), static_cast<pid_t>(foreground)});
+    std::vector<pid_t> protectedPids = {::getpid()};
+    if (groups_->HasIntents()) // the foreground matters only when a group may change
+        protectedPids.push_back(static_cast<pid_t>(foreground()));
+    groups_->EndOfPass(used, protectedPids);
     for (const std::string& notice : groups_->TakeNotices()) {
         qWarning("kelvane: %s", notice.c_str());
         notices_.append(QString::fromStdString(notice));

@@ -52,7 +52,7 @@ public:
     std::int64_t QueryPerformanceFrequency() override { return 1000000000; }
     void Sleep(std::uint32_t milliseconds) override;
 
-    void EndOfPass(const std::vector<Pid>& usedCpu, Pid foreground) override;
+    void EndOfPass(const std::vector<Pid>& usedCpu, const std::function<Pid()>& foreground) override;
     void RestoreGroups() override;
     QStringList TakeNotices() override;
 
