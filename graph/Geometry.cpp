@@ -86,32 +86,39 @@ float ThinningStep(std::size_t sampleCount, int maximumVertexCount) {
     return step < 1.0f ? 1.0f : step;
 }
 
+// Calls `visit(k, sample)` for the k-th picked sample, Trunc(k x samplesPerPick x step), while that
+// index stays within the samples (at least once): thinning picks, it does not average.
+template <typename Visit>
+void ForEachPicked(const std::vector<TGDGISample>& samples, int maximumVertexCount, double samplesPerPick,
+                   Visit visit) {
+    const std::size_t n = samples.size();
+    const double step = static_cast<double>(ThinningStep(n, maximumVertexCount)) * samplesPerPick;
+    for (std::size_t k = 0; k == 0 || static_cast<double>(k) * step <= static_cast<double>(n - 1); ++k)
+        visit(k, samples[static_cast<std::size_t>(static_cast<double>(k) * step)]);
+}
+
 std::vector<TCustomVertex> CreateLineStripVertices(const std::vector<TGDGISample>& samples, int maximumVertexCount,
                                                    double min, const CurveStyle& style) {
     std::vector<TCustomVertex> vertices;
-    const std::size_t n = samples.size();
-    if (n == 0)
+    if (samples.empty())
         return vertices;
-    const double step = static_cast<double>(ThinningStep(n, maximumVertexCount));
-    vertices.reserve(static_cast<std::size_t>(RoundEven(static_cast<double>(n) / step)) + 1);
+    const double n = static_cast<double>(samples.size());
+    vertices.reserve(static_cast<std::size_t>(RoundEven(n / static_cast<double>(ThinningStep(samples.size(), maximumVertexCount)))) + 1);
     const std::uint32_t global = ColorToD3DColor(style.color);
-    for (std::size_t k = 0; k == 0 || static_cast<double>(k) * step <= static_cast<double>(n - 1); ++k) {
-        const TGDGISample& s = samples[static_cast<std::size_t>(static_cast<double>(k) * step)];
+    ForEachPicked(samples, maximumVertexCount, 1, [&](std::size_t k, const TGDGISample& s) {
         vertices.push_back(V(static_cast<float>(k) / 2, static_cast<float>(static_cast<double>(s.Value) - min), 0,
                              style.colorFrom == gdgicfGlobal ? global : ColorToD3DColor(s.TopColor)));
-    }
+    });
     return vertices;
 }
 
 std::vector<TCustomVertex> CreateBarVertices(const std::vector<TGDGISample>& samples, int maximumVertexCount,
                                              double min, const CurveStyle& style) {
     std::vector<TCustomVertex> vertices;
-    const std::size_t n = samples.size();
-    if (n == 0)
+    if (samples.empty())
         return vertices;
-    const double step = static_cast<double>(ThinningStep(n, maximumVertexCount));
-    for (std::size_t k = 0; k == 0 || 2.0 * static_cast<double>(k) * step <= static_cast<double>(n - 1); ++k) {
-        const TGDGISample& s = samples[static_cast<std::size_t>(2.0 * static_cast<double>(k) * step)];
+    // One bar for two samples.
+    ForEachPicked(samples, maximumVertexCount, 2, [&](std::size_t k, const TGDGISample& s) {
         const bool perSample = style.colorFrom == gdgicfPerSample;
         const std::uint32_t top = ColorToD3DColor(perSample ? s.TopColor : style.color);
         const std::uint32_t bottom = ColorToD3DColor(perSample ? s.BottomColor : style.bottomColor);
@@ -120,7 +127,7 @@ std::vector<TCustomVertex> CreateBarVertices(const std::vector<TGDGISample>& sam
         const float v = static_cast<float>(static_cast<double>(s.Value) - min);
         vertices.insert(vertices.end(), {V(x0, v, 0, top), V(x0, 0, 0, bottom), V(x1, 0, 0, bottom),
                                          V(x0, v, 0, top), V(x1, v, 0, top), V(x1, 0, 0, bottom)});
-    }
+    });
     return vertices;
 }
 
