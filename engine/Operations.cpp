@@ -13,20 +13,32 @@ void ProcessMonitor::ReadBackClass(const ProcessHandle& handle, TProcess& record
 }
 
 bool ProcessMonitor::SetPriority(Pid pid, std::uint32_t priorityClass) {
-    if (!table_.InRange(pid))
+    if (!table_.InRange(pid)) {
+        api_.SetLastError(PortError::NoSuchProcess); // no process has such a PID
         return false;
+    }
     const ProcessHandle handle = api_.OpenProcess(AccessMask::Optimize, pid);
     if (!IsRunning(handle))
         return false;
+    TProcess& record = RecordOf(handle);
     const bool accepted = api_.SetPriorityClass(handle, priorityClass);
-    ReadBackClass(handle, table_[pid]); // a successful read leaves the refusal's error in place
+    ReadBackClass(handle, record); // a successful read leaves the refusal's error in place
     return accepted;
+}
+
+bool ProcessMonitor::IsOwnProcess(Pid pid) {
+    const ProcessHandle self = api_.GetCurrentProcess();
+    return self && self.pid() == pid;
 }
 
 bool ProcessMonitor::KillSelectedProcess(Pid pid) {
     const ProcessHandle handle = api_.OpenProcess(AccessMask::Terminate, pid);
     if (!handle)
         return false;
+    if (IsOwnProcess(pid)) {
+        api_.SetLastError(PortError::NotPermitted);
+        return false;
+    }
     std::uint32_t exitCode = 0;
     if (!api_.GetExitCodeProcess(handle, exitCode))
         return false;
@@ -42,14 +54,17 @@ std::uint64_t ProcessMonitor::MaskOfMarks(const std::vector<bool>& marks) {
 }
 
 ProcessMonitor::AffinityResult ProcessMonitor::SetCPUAffinity(Pid pid, std::uint64_t mask) {
-    if (!table_.InRange(pid))
+    if (!table_.InRange(pid)) {
+        api_.SetLastError(PortError::NoSuchProcess);
         return AffinityResult::OpenFailed;
+    }
     const ProcessHandle handle = api_.OpenProcess(AccessMask::SetAffinity, pid);
     if (!IsRunning(handle))
         return AffinityResult::OpenFailed;
+    TProcess& record = RecordOf(handle);
     if (!api_.SetProcessAffinityMask(handle, mask))
         return AffinityResult::Refused;
-    table_[pid].CPUAffinity = mask;
+    record.CPUAffinity = mask;
     return AffinityResult::Set;
 }
 
@@ -75,8 +90,9 @@ void ProcessMonitor::ProcessesRestorePriorities() {
         const ProcessHandle handle = api_.OpenProcess(AccessMask::Optimize, pid);
         if (!IsRunning(handle))
             continue;
-        TProcess& record = table_[pid];
-        if (record.Never)
+        TProcess& record = RecordOf(handle);
+        // A process Kelvane never looked at (a new one behind a reused PID) has nothing to go back to.
+        if (record.Never || record.OrginalPriority == 0)
             continue;
         const QString path = api_.GetModuleFileNameExW(handle, 0);
         if (path.isEmpty())

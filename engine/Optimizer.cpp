@@ -76,9 +76,8 @@ void Optimizer::ProcessesOptimizeNT() {
             if (!monitor_.table().InRange(pid))
                 continue;
             current = pid;
-            TProcess& record = monitor_.table()[pid];
-            HandleProcess(pid, record);
-            CheckShutdownTime(pid, record);
+            HandleProcess(pid);
+            CheckShutdownTime(pid, monitor_.table()[pid]);
         }
     } catch (...) {
         if (dump)
@@ -131,11 +130,15 @@ void Optimizer::BoostForeground() {
         const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, f);
         if (!IsRunning(api, handle))
             return;
-        if (PriorityClassToIndex(target.Priority) < options.boostIndex) {
-            if (!target.Managed)
-                target.OptimizeProfile = target.OrginalPriority; // the class to return to
-            SetClass(handle, target, IndexToPriorityClass(options.boostIndex));
-            target.Boosted = true;
+        const bool reused = target.Identity != 0 && target.Identity != handle.identity();
+        TProcess& record = monitor_.RecordOf(handle); // `target` is gone when the PID was reused
+        if (reused)
+            return; // another process behind the PID: boosted once the pass has read it afresh
+        if (PriorityClassToIndex(record.Priority) < options.boostIndex) {
+            if (!record.Managed)
+                record.OptimizeProfile = record.OrginalPriority; // the class to return to
+            SetClass(handle, record, IndexToPriorityClass(options.boostIndex));
+            record.Boosted = true;
         }
         monitor_.BoostPID = f;
     } catch (...) {
@@ -152,13 +155,14 @@ void Optimizer::BoostForeground() {
     }
 }
 
-void Optimizer::HandleProcess(Pid pid, TProcess& record) {
+void Optimizer::HandleProcess(Pid pid) {
     ProcessApi& api = monitor_.api();
     const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, pid);
     if (!IsRunning(api, handle))
         return;
+    TProcess& record = monitor_.RecordOf(handle);
     record.Active = true;
-    if (record.Kill) { // kill on sense; the pass goes on with this process
+    if (record.Kill && !monitor_.IsOwnProcess(pid)) { // kill on sense; the pass goes on with this process
         monitor_.KillSelectedProcess(pid);
         record.Active = false;
     }
@@ -261,7 +265,7 @@ void Optimizer::EnforceAffinity(const ProcessHandle& handle, const TProcess& rec
 }
 
 void Optimizer::CheckShutdownTime(Pid pid, TProcess& record) {
-    if (record.ShutDownTime == 0)
+    if (record.ShutDownTime == 0 || monitor_.IsOwnProcess(pid))
         return;
     const double current = now();
     bool due = false;

@@ -45,7 +45,7 @@ public:
 private:
     void BoostForeground();
     void EndOfPass();
-    void HandleProcess(Pid pid, TProcess& record);
+    void HandleProcess(Pid pid);
     void ForegroundBranch(const ProcessHandle& handle, TProcess& record);
     void BackgroundBranch(const ProcessHandle& handle, TProcess& record);
     void EnforceAffinity(const ProcessHandle& handle, const TProcess& record);

@@ -68,6 +68,7 @@ constexpr int AccessDenied = 13;  // EACCES: the handle lacks the right, or the 
 constexpr int NoSuchProcess = 3;  // ESRCH: the process has exited (or never existed)
 constexpr int InvalidArgument = 22; // EINVAL: a class code or mask that the operation refuses
 constexpr int NotBound = 38;      // ENOSYS: an enumeration entry that is not bound
+constexpr int NotPermitted = 1;   // EPERM: an operation Kelvane refuses itself (ending its own process)
 } // namespace PortError
 
 class ProcessApi;
@@ -250,6 +251,8 @@ public:
 
     // The error code left by the last failing operation (0 when none failed yet).
     virtual int GetLastError() const = 0;
+    // Leaves `error` as the last error, for a refusal decided above the port.
+    virtual void SetLastError(int error) = 0;
     // The system's text for an error code, e.g. "Operation not permitted".
     virtual QString SysErrorMessage(int error) const = 0;
     QString LastErrorText() const { return SysErrorMessage(GetLastError()); }

@@ -100,6 +100,11 @@ public:
     void QueryProcessInfo(Pid pid);
     // The last row whose caption is `pid`, or -1.
     int FindItem(std::int64_t pid) const { return list_.FindItem(pid); }
+    // The record of the process behind an open handle. A record belongs to one process: when the
+    // PID's record was made for another (the PID was reused), it is reset as the clean-up resets
+    // it, its row goes, and the record is named afresh, so the next scan lists the new process
+    // like any newly found one. References to the PID's record taken before are invalid then.
+    TProcess& RecordOf(const ProcessHandle& handle);
 
     // ---- CPU sampling ----
     void UpdateOptimizerTimes(const ProcessHandle& handle, Pid pid);
@@ -126,8 +131,12 @@ public:
     // Sets the class and records the class read back; false (error in GetLastError) when the
     // process cannot be opened or the system refuses the class.
     bool SetPriority(Pid pid, std::uint32_t priorityClass);
-    // Terminates the process; false when it cannot be opened or the system refuses.
+    // Terminates the process; false when it cannot be opened or the system refuses. Kelvane never
+    // ends its own process (a profile or shutdown time on its own executable): it would go without
+    // giving the processes it changed their classes back. That refusal's error is NotPermitted.
     bool KillSelectedProcess(Pid pid);
+    // Whether `pid` is Kelvane's own process.
+    bool IsOwnProcess(Pid pid);
     enum class AffinityResult { Set, OpenFailed, Refused };
     // The affinity list's marks (one per processor; from index 32 on they have no bit) as a mask,
     // built as a signed 32-bit value and widened with its sign.
@@ -148,7 +157,7 @@ public:
     QString TerminateErrorText() const;
 
 private:
-    void CreateRow(Pid pid, TProcess& record);
+    void CreateRow(Pid pid);
     void LoadProfile(TProcess& record, std::optional<std::uint64_t> maskRead);
     void UpdateRowImageForState(ProcessRow& row, const TProcess& record) const;
     bool IsRunning(const ProcessHandle& handle);

@@ -33,13 +33,13 @@ void ProcessMonitor::UpdateProcessTimes() {
 void ProcessMonitor::GetTheProcessTimes(Pid pid) {
     if (pid == 0 || !table_.InRange(pid))
         return;
-    TProcess& record = table_[pid];
     const ProcessHandle handle = api_.OpenProcess(AccessMask::Query, pid);
     if (!IsRunning(handle)) {
         if (pid != systemPid_)
-            record.Active = false;
+            table_[pid].Active = false;
         return;
     }
+    TProcess& record = RecordOf(handle);
     record.Active = true;
     ProcessTimes times;
     api_.GetProcessTimes(handle, times);

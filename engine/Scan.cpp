@@ -47,6 +47,32 @@ bool ProcessMonitor::IsRunning(const ProcessHandle& handle) {
     return handle && api_.GetExitCodeProcess(handle, exitCode) && exitCode == STILL_ACTIVE;
 }
 
+TProcess& ProcessMonitor::RecordOf(const ProcessHandle& handle) {
+    const Pid pid = handle.pid();
+    const std::uint64_t identity = handle.identity();
+    TProcess* record = &table_[pid];
+    if (identity == 0 || record->Identity == identity)
+        return *record;
+    if (record->Identity != 0) {
+        // Another process has this PID now: nothing of the old one's record applies to it.
+        table_.Reset(pid);
+        for (int row = list_.FindCaption(PidText(pid)); row >= 0; row = list_.FindCaption(PidText(pid)))
+            list_.Delete(row);
+        if (BoostPID == pid)
+            BoostPID = 0;
+        record = &table_[pid];
+        // Named as the full scan names a process, so that the next scan lists it.
+        const ProcessHandle named = handle.has(AccessMask::Scan) ? ProcessHandle() : api_.OpenProcess(AccessMask::Scan, pid);
+        const ProcessHandle& reader = handle.has(AccessMask::Scan) ? handle : named;
+        if (IsRunning(reader) && reader.identity() == identity)
+            record->Name = api_.GetModuleFileNameExW(reader, 0);
+        if (record->Name.isEmpty())
+            record->Name = QStringLiteral("Unknown");
+    }
+    record->Identity = identity;
+    return *record;
+}
+
 void ProcessMonitor::StartUp() {
     // Each step on its own: a failure in one does not keep the next from running.
     try {
@@ -83,12 +109,12 @@ void ProcessMonitor::ProcessesScan(bool refresh) {
             continue;
         if (systemPid_ != 0 && table_.InRange(systemPid_))
             table_[systemPid_].Name = kSystemName;
-        TProcess& record = table_[pid];
         const ProcessHandle handle = api_.OpenProcess(AccessMask::Scan, pid);
         if (!IsRunning(handle)) {
-            record.Name = QStringLiteral("Unknown");
+            table_[pid].Name = QStringLiteral("Unknown");
             continue;
         }
+        TProcess& record = RecordOf(handle);
         record.Active = true;
         const QString path = api_.GetModuleFileNameExW(handle, 0);
         if (path.isEmpty())
@@ -159,11 +185,12 @@ void ProcessMonitor::UpdateRowImageForState(ProcessRow& row, const TProcess& rec
         row.imageIndex = 5;
 }
 
-void ProcessMonitor::CreateRow(Pid pid, TProcess& record) {
+void ProcessMonitor::CreateRow(Pid pid) {
     std::optional<std::uint64_t> mask;
     {
         const ProcessHandle handle = api_.OpenProcess(AccessMask::Query, pid);
         if (IsRunning(handle)) {
+            TProcess& record = RecordOf(handle);
             const std::uint32_t priorityClass = api_.GetPriorityClass(handle);
             std::uint64_t processMask = 0;
             std::uint64_t systemMask = 0;
@@ -173,6 +200,7 @@ void ProcessMonitor::CreateRow(Pid pid, TProcess& record) {
                 record.OrginalPriority = static_cast<std::uint16_t>(priorityClass);
         }
     }
+    TProcess& record = table_[pid];
     ProcessRow& row = list_.Append(PidText(pid));
     row.subItems[0] = FileNamePart(record.Name);
     row.subItems[1] = PriorityClassText(record.OrginalPriority, strings_);
@@ -213,19 +241,19 @@ void ProcessMonitor::GetProcessesOnNT() {
             return;
         if (flags.windowVisible)
             QueryProcessInfo(pid);
-        TProcess& record = table_[pid];
         int index = list_.FindCaption(PidText(pid));
         if (index < 0) {
-            CreateRow(pid, record);
+            CreateRow(pid);
             index = list_.count() - 1;
         } else if (flags.windowVisible) {
+            const TProcess& record = table_[pid];
             ProcessRow& row = list_.at(index);
             row.subItems[0] = FileNamePart(record.Name);
             row.subItems[1] = PriorityClassText(record.Priority, strings_);
             row.imageIndex = BaseImage(record);
         }
         ProcessRow& row = list_.at(index);
-        UpdateRowImageForState(row, record);
+        UpdateRowImageForState(row, table_[pid]);
         if (flags.windowVisible)
             LoadAndDisplayListCPUAffinity(row);
     };
@@ -247,7 +275,7 @@ void ProcessMonitor::QueryProcessInfo(Pid pid) {
     const ProcessHandle handle = api_.OpenProcess(AccessMask::Query, pid);
     if (!IsRunning(handle))
         return;
-    TProcess& record = table_[pid];
+    TProcess& record = RecordOf(handle);
     ModuleHandle module = 0;
     if (api_.EnumProcessModules(handle, module)) {
         const QString path = api_.GetModuleFileNameExW(handle, module);

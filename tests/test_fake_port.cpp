@@ -211,8 +211,10 @@ TEST(KelvanectlProcessCommands, SetPriorityAffinityAndTerminate) {
 
     EXPECT_EQ(setAffinity(args({"42", "0x1"})).status, 0);
     EXPECT_EQ(p.affinity, 1U);
+    api.SetProcessorCount(64);
     const CtlResult high = setAffinity(args({"42", "80000001"}));
     EXPECT_EQ(high.out, QStringLiteral("42\t0xffffffff80000001\n")) << "processor 31 sign-extends";
+    api.SetProcessorCount(2);
     const CtlResult none = setAffinity(args({"42", "0x80000000"}));
     EXPECT_EQ(none.status, 1) << "a mask of absent processors is refused";
     EXPECT_TRUE(none.err.startsWith(QStringLiteral("kelvanectl: the affinity mask 0x80000000 was refused")));
@@ -225,4 +227,33 @@ TEST(KelvanectlProcessCommands, SetPriorityAffinityAndTerminate) {
     p.refuseTerminate = false;
     EXPECT_EQ(terminate(args({"42"})).status, 0);
     EXPECT_TRUE(p.exited);
+}
+
+TEST(KelvanectlProcessCommands, ErrorTextsSayWhatHappened) {
+    FakeProcessApi api;
+    SilentHost host;
+    MessageStrings strings;
+    strings.LoadLanguageStrings(DefaultLanguageTable(), host);
+    api.AddProcess(42, QStringLiteral("/usr/bin/app"));
+    struct Case {
+        QStringList args;
+        bool affinity;
+        int status;
+        QString out, err;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("4294967295"), QStringLiteral("High")}, false, 1, {},
+         QStringLiteral("Error setting process's priority.\nNo such process.\n")},
+        {{QStringLiteral("4294967295"), QStringLiteral("1")}, true, 1, {}, QStringLiteral("No such process\n")},
+        {{QStringLiteral("42"), QStringLiteral("ff")}, true, 0, QStringLiteral("42\t0x3\n"), {}}, // two processors
+    };
+    for (const Case& c : cases) {
+        const CtlResult result = RunCtl([&](QTextStream& out, QTextStream& err) {
+            return c.affinity ? CommandSetAffinity(api, host, strings, c.args, out, err)
+                              : CommandSetPriority(api, host, strings, c.args, out, err);
+        });
+        EXPECT_EQ(result.status, c.status) << c.args.join(u' ').toStdString();
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+    }
 }

@@ -5,6 +5,7 @@
 
 #include <QTemporaryDir>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -159,6 +160,43 @@ TEST(LinuxPort, RestoringTheFirstSeenClassRestoresTheExactNice) {
         EXPECT_EQ(thread.nice, "3") << thread.tid;
 }
 
+TEST(LinuxPort, ARestoreGivesTheFirstSeenValueOfAProcessNeverChanged) {
+    // First seen at 5; the process renices itself to 15; the restore to its first class gives 5.
+    ChildProcess child({TestChildPath(), "threads", "1"}, [] { ::setpriority(PRIO_PROCESS, 0, 5); });
+    StartThreads(child);
+    LinuxProcessApi api;
+    const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, static_cast<Pid>(child.pid()));
+    ASSERT_TRUE(handle);
+    ASSERT_EQ(api.GetPriorityClass(handle), BELOW_NORMAL_PRIORITY_CLASS);
+    for (const PsThread& thread : PsThreads(child.pid()))
+        ASSERT_EQ(::setpriority(PRIO_PROCESS, static_cast<id_t>(thread.tid), 15), 0);
+    ASSERT_EQ(api.GetPriorityClass(handle), IDLE_PRIORITY_CLASS);
+    ASSERT_TRUE(api.SetPriorityClass(handle, BELOW_NORMAL_PRIORITY_CLASS));
+    for (const PsThread& thread : PsThreads(child.pid()))
+        EXPECT_EQ(thread.nice, "5") << thread.tid;
+}
+
+TEST(LinuxPort, AThreadStartedWhileHeldTakesItsProcesssFirstSeenValue) {
+    if (!IsRoot())
+        GTEST_SKIP() << "raising to High needs CAP_SYS_NICE";
+    ChildProcess child({TestChildPath(), "spawn"}, [] { ::setpriority(PRIO_PROCESS, 0, 3); });
+    ASSERT_EQ(child.ReadLine(), "ready");
+    LinuxProcessApi api;
+    const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, static_cast<Pid>(child.pid()));
+    ASSERT_TRUE(handle);
+    ASSERT_EQ(api.GetPriorityClass(handle), NORMAL_PRIORITY_CLASS);
+    ASSERT_TRUE(api.SetPriorityClass(handle, HIGH_PRIORITY_CLASS));
+    ::kill(child.pid(), SIGUSR1); // a new thread, inheriting the held nice -10
+    const std::string line = child.ReadLine();
+    ASSERT_EQ(line.rfind("thread ", 0), 0U) << line;
+    const int tid = std::stoi(line.substr(7));
+    ASSERT_TRUE(api.SetPriorityClass(handle, NORMAL_PRIORITY_CLASS));
+    const std::vector<PsThread> threads = PsThreads(child.pid());
+    ASSERT_EQ(threads.size(), 2U);
+    for (const PsThread& thread : threads)
+        EXPECT_EQ(thread.nice, "3") << (thread.tid == tid ? "the new thread" : "the leader");
+}
+
 TEST(LinuxPort, AffinityReachesEveryThread) {
     LinuxProcessApi api;
     if (api.GetNumberOfProcessors() < 2)
@@ -253,6 +291,18 @@ TEST(LinuxPort, ZombieReportsItsExitCode) {
     std::uint32_t code = 0;
     ASSERT_TRUE(api.GetExitCodeProcess(handle, code));
     EXPECT_EQ(code, 7U);
+}
+
+TEST(LinuxPort, AZombieIsNoSuchProcessForEveryChange) {
+    ChildProcess child({TestChildPath(), "exit", "0"});
+    ASSERT_TRUE(child.WaitExitedNoReap());
+    LinuxProcessApi api;
+    ASSERT_TRUE(api.BindEnumeration());
+    for (const std::uint32_t mask : {AccessMask::Scan, AccessMask::Optimize, AccessMask::SetAffinity,
+                                     AccessMask::Terminate}) {
+        EXPECT_FALSE(api.OpenProcess(mask, static_cast<Pid>(child.pid()))) << mask;
+        EXPECT_EQ(api.GetLastError(), ESRCH) << mask << ": " << api.LastErrorText().toStdString();
+    }
 }
 
 TEST(LinuxPort, TerminateKillsTheChild) {

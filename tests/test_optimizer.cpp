@@ -15,6 +15,7 @@
 #include "engine/SaveSettings.h"
 #include "platform/fake/FakeProcessApi.h"
 #include "settings/Preferences.h"
+#include "settings/ValueCodec.h"
 #include "util/DateTimeText.h"
 
 using namespace kelvane;
@@ -269,22 +270,29 @@ TEST_F(OptimizerTest, KelvanePausesItselfWhenItsOwnPassIsHeavy) {
 // ---- Kill on sense and shutdown times ------------------------------------------------------------
 
 TEST_F(OptimizerTest, KillOnSenseEveryTimeTheProcessIsSeen) {
+    ASSERT_TRUE(IniFile(settingsPath).WriteString(QStringLiteral("/usr/bin/unwanted"), QStringLiteral("AutoKill"),
+                                                  QStringLiteral("1")));
     Add(100, "/usr/bin/unwanted");
-    Record(100).Kill = true;
+    monitor.GetProcessesOnNT();
+    ASSERT_TRUE(Record(100).Kill);
     Pass();
     EXPECT_TRUE(api.Find(100)->exited);
     EXPECT_FALSE(Record(100).Active);
-    api.AddProcess(100, QStringLiteral("/usr/bin/unwanted")); // started again with the same PID
+    // Started again with the same PID: a new process, which its own row gives the same profile.
+    api.AddProcess(100, QStringLiteral("/usr/bin/unwanted"));
+    Pass();
+    monitor.GetProcessesOnNT();
     Pass();
     EXPECT_TRUE(api.Find(100)->exited);
 }
 
 TEST_F(OptimizerTest, DailyShutdownWithinItsMinute) {
     monitor.flags.windowVisible = true;
-    Add(100, "/usr/bin/daily");
-    monitor.GetProcessesOnNT();
-    Record(100).ShutDownTime = DaysOf(QDate(2020, 1, 1), QTime(14, 30, 20));
-    Record(100).DailyShutDown = true;
+    IniBatch profile;
+    profile.Write(QStringLiteral("/usr/bin/daily"), QStringLiteral("Shutdown time"),
+                  IniDateTimeText(DaysOf(QDate(2020, 1, 1), QTime(14, 30, 20)), QLocale(QStringLiteral("en_US"))));
+    profile.Write(QStringLiteral("/usr/bin/daily"), QStringLiteral("Shutdown daily"), QStringLiteral("1"));
+    ASSERT_TRUE(IniFile(settingsPath).Apply(profile));
     struct Tick {
         QTime time;
         bool killed;
@@ -292,13 +300,14 @@ TEST_F(OptimizerTest, DailyShutdownWithinItsMinute) {
     for (const Tick& tick : {Tick{QTime(14, 30, 19), false}, Tick{QTime(14, 30, 20), true},
                              Tick{QTime(14, 30, 59), true}, Tick{QTime(14, 31, 0), false},
                              Tick{QTime(13, 30, 30), false}}) {
-        api.AddProcess(100, QStringLiteral("/usr/bin/daily"));
+        Add(100, "/usr/bin/daily"); // each time a new process, which its row gives the profile
+        monitor.GetProcessesOnNT();
         clock = DaysOf(QDate(2025, 6, 2), tick.time);
         Pass();
         EXPECT_EQ(api.Find(100)->exited, tick.killed) << tick.time.toString().toStdString();
+        EXPECT_EQ(monitor.FindItem(100) < 0, tick.killed) << "the row goes with the process";
+        EXPECT_NE(Record(100).ShutDownTime, 0.0) << "a daily time stays";
     }
-    EXPECT_NE(Record(100).ShutDownTime, 0.0) << "a daily time stays";
-    EXPECT_LT(monitor.FindItem(100), 0) << "the row goes with the process";
 }
 
 TEST_F(OptimizerTest, OneOffShutdownOnceAndCleared) {
@@ -313,6 +322,76 @@ TEST_F(OptimizerTest, OneOffShutdownOnceAndCleared) {
     api.AddProcess(100, QStringLiteral("/usr/bin/once"));
     Pass();
     EXPECT_FALSE(api.Find(100)->exited);
+}
+
+// ---- A record belongs to one process -------------------------------------------------------------
+
+TEST_F(OptimizerTest, AReusedPidIsReadAsANewProcess) {
+    ASSERT_TRUE(IniFile(settingsPath).WriteString(QStringLiteral("/opt/held"), QStringLiteral("Priority"),
+                                                  QStringLiteral("128")));
+    Add(100, "/opt/held");
+    monitor.GetProcessesOnNT();
+    Pass();
+    ASSERT_EQ(ClassOf(100), HIGH_PRIORITY_CLASS);
+    const int rowsBefore = monitor.list().count();
+
+    // Another program gets the PID, seen first by the cycle, then by the scan, then by the restore.
+    api.AddProcess(100, QStringLiteral("/opt/other"), BELOW_NORMAL_PRIORITY_CLASS);
+    Pass(2);
+    EXPECT_EQ(ClassOf(100), BELOW_NORMAL_PRIORITY_CLASS) << "held at the old process's profile class";
+    EXPECT_FALSE(Record(100).Managed);
+    EXPECT_EQ(Record(100).OrginalPriority, BELOW_NORMAL_PRIORITY_CLASS);
+    monitor.GetProcessesOnNT();
+    ASSERT_EQ(monitor.list().count(), rowsBefore) << "one row, made anew";
+    const ProcessRow& row = monitor.list().at(monitor.FindItem(100));
+    EXPECT_EQ(row.subItems[0], QStringLiteral("other"));
+    EXPECT_EQ(row.subItems[1], QStringLiteral("Below Normal"));
+    api.ClearLog();
+    monitor.ProcessesRestorePriorities();
+    EXPECT_EQ(SetClassCalls(100), 0) << "given the old process's original class";
+    EXPECT_EQ(ClassOf(100), BELOW_NORMAL_PRIORITY_CLASS);
+}
+
+TEST_F(OptimizerTest, AReusedPidFoundByTheScanGetsItsOwnProfile) {
+    IniBatch batch;
+    batch.Write(QStringLiteral("/opt/old"), QStringLiteral("Tabu"), QStringLiteral("1"));
+    batch.Write(QStringLiteral("/opt/new"), QStringLiteral("Priority"), QStringLiteral("16384"));
+    ASSERT_TRUE(IniFile(settingsPath).Apply(batch));
+    monitor.flags.windowVisible = true;
+    Add(100, "/opt/old");
+    monitor.GetProcessesOnNT();
+    ASSERT_TRUE(Record(100).Never);
+    api.AddProcess(100, QStringLiteral("/opt/new"));
+    monitor.GetProcessesOnNT(); // the visible scan looks at every listed process
+    EXPECT_FALSE(Record(100).Never);
+    EXPECT_TRUE(Record(100).Managed);
+    EXPECT_EQ(Record(100).OptimizeProfile, BELOW_NORMAL_PRIORITY_CLASS);
+    Pass();
+    EXPECT_EQ(ClassOf(100), BELOW_NORMAL_PRIORITY_CLASS);
+}
+
+TEST_F(OptimizerTest, KelvaneNeverEndsItself) {
+    struct Case {
+        const char* key;
+        QString value;
+    };
+    const Case cases[] = {{"AutoKill", QStringLiteral("1")},
+                          {"Shutdown time", IniDateTimeText(clock - 1.0 / 24, QLocale(QStringLiteral("en_US")))}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        QFile::remove(settingsPath);
+        monitor.list().Clear();
+        monitor.table().Reset(kSelf);
+        api.AddProcess(kSelf, kSelfPath);
+        ASSERT_TRUE(IniFile(settingsPath).WriteString(kSelfPath, QLatin1String(c.key), c.value));
+        Add(101, "/usr/bin/other");
+        monitor.GetProcessesOnNT();
+        Pass();
+        EXPECT_FALSE(api.Find(kSelf)->exited);
+        EXPECT_EQ(api.Log().filter(QStringLiteral("TerminateProcess %1 ").arg(kSelf)).size(), 0);
+        EXPECT_FALSE(monitor.KillSelectedProcess(kSelf)) << "not by the command either";
+        EXPECT_EQ(api.GetLastError(), PortError::NotPermitted);
+    }
 }
 
 // ---- Single-process operations, restore, clean-up ------------------------------------------------

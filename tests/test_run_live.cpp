@@ -8,8 +8,11 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -18,6 +21,8 @@
 #include "platform/linux/ProcFs.h"
 #include "platform/linux/SchedGroups.h"
 #include "settings/IniFile.h"
+#include "settings/ValueCodec.h"
+#include "util/DateTimeText.h"
 #include "tests/support/ChildProcess.h"
 
 using namespace kelvane;
@@ -123,5 +128,92 @@ TEST(RunLive, HoldsProfilesIdlesHogsKillsOnSenseAndRestoresOnExit) {
     EXPECT_EQ(NiceOf(hog.pid()), 3) << "nice 3 stays 3";
     if (autogroups) {
         EXPECT_EQ(groups.ReadValue(hogGroup), 3) << "its autogroup's own value too";
+    }
+}
+
+namespace {
+
+// Starts `argv` as a child that gets exactly `pid` (forced through ns_last_pid, which only the
+// owner of a private PID namespace may write).
+std::unique_ptr<ChildProcess> ChildWithPid(pid_t pid, const std::vector<std::string>& argv,
+                                           const std::function<void()>& beforeExec = {}) {
+    FILE* last = std::fopen("/proc/sys/kernel/ns_last_pid", "w");
+    if (last == nullptr)
+        return nullptr;
+    std::fprintf(last, "%d", pid - 1);
+    std::fclose(last);
+    return std::make_unique<ChildProcess>(argv, beforeExec);
+}
+
+bool InOwnNamespaceAsRoot() { return ::getpid() == 1 && ::geteuid() == 0; }
+
+} // namespace
+
+TEST(RunLive, ReusedPidIsANewProcessWithItsOwnProfileAndClass) {
+    if (!InOwnNamespaceAsRoot())
+        GTEST_SKIP() << "needs its own PID namespace (CTest's in-pid-namespace.sh) and root, to force "
+                        "PID reuse and to raise a class";
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    for (const char* name : {"held", "other"})
+        std::filesystem::copy_file(TestChildPath(), folder + "/" + name);
+    const QString settings = dir.filePath(QStringLiteral("kelvane.ini"));
+    IniBatch batch;
+    for (const auto& [key, value] : {std::pair{"OptimizerInterval", "100"}, std::pair{"RefreshInterval", "100"},
+                                     std::pair{"BoostForeground", "0"}})
+        batch.Write(QStringLiteral("Preferences"), QLatin1String(key), QLatin1String(value));
+    batch.Write(dir.filePath(QStringLiteral("held")), QStringLiteral("Priority"), QStringLiteral("128"));
+    ASSERT_TRUE(IniFile(settings).Apply(batch));
+
+    auto held = std::make_unique<ChildProcess>(std::vector<std::string>{folder + "/held", "threads", "0"});
+    ASSERT_EQ(held->ReadLine().rfind("ready", 0), 0U);
+    ChildProcess run({KELVANECTL_PATH, "run", "--settings", settings.toStdString()});
+    ASSERT_GE(MsUntil([&] { return NiceOf(held->pid()) == -10; }), 0);
+
+    // The held process ends and another program gets its PID.
+    const pid_t pid = held->pid();
+    held.reset();
+    const auto other = ChildWithPid(pid, {folder + "/other", "threads", "0"},
+                                    [] { ::setpriority(PRIO_PROCESS, 0, 5); });
+    ASSERT_TRUE(other);
+    ASSERT_EQ(other->pid(), pid) << "the PID could not be given again";
+    ASSERT_EQ(other->ReadLine().rfind("ready", 0), 0U);
+    EXPECT_EQ(MsUntil([&] { return NiceOf(pid) != 5; }, 600), -1) << "held at the old process's class";
+
+    ::kill(run.pid(), SIGTERM);
+    EXPECT_TRUE(run.WaitExitedNoReap(5000));
+    EXPECT_EQ(NiceOf(pid), 5) << "restored to the old process's first class";
+}
+
+TEST(RunLive, EveryEndingRestoresAndKelvaneNeverEndsItself) {
+    if (!InOwnNamespaceAsRoot())
+        GTEST_SKIP() << "needs its own PID namespace (CTest's in-pid-namespace.sh) and root, to raise a class";
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    std::filesystem::copy_file(TestChildPath(), folder + "/held");
+    const QString settings = dir.filePath(QStringLiteral("kelvane.ini"));
+    IniBatch batch;
+    for (const auto& [key, value] : {std::pair{"OptimizerInterval", "100"}, std::pair{"RefreshInterval", "100"},
+                                     std::pair{"BoostForeground", "0"}})
+        batch.Write(QStringLiteral("Preferences"), QLatin1String(key), QLatin1String(value));
+    batch.Write(dir.filePath(QStringLiteral("held")), QStringLiteral("Priority"), QStringLiteral("128"));
+    // A profile that would end kelvanectl itself, at once and by its shutdown time.
+    const QString self = QString::fromStdString(std::filesystem::canonical(KELVANECTL_PATH).string());
+    batch.Write(self, QStringLiteral("AutoKill"), QStringLiteral("1"));
+    batch.Write(self, QStringLiteral("Shutdown time"), IniDateTimeText(DaysOf(QDate(2001, 1, 1), QTime(12, 0))));
+    ASSERT_TRUE(IniFile(settings).Apply(batch));
+
+    ChildProcess held({folder + "/held", "threads", "0"});
+    ASSERT_EQ(held.ReadLine().rfind("ready", 0), 0U);
+    for (const int signal : {SIGHUP, SIGQUIT, SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(signal));
+        ChildProcess run({KELVANECTL_PATH, "run", "--settings", settings.toStdString()});
+        ASSERT_GE(MsUntil([&] { return NiceOf(held.pid()) == -10; }), 0);
+        EXPECT_FALSE(run.WaitExitedNoReap(500)) << "kelvanectl ended itself";
+        ::kill(run.pid(), signal);
+        EXPECT_TRUE(run.WaitExitedNoReap(5000));
+        const int status = run.KillAndReap();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_EQ(NiceOf(held.pid()), 0) << "the class it had when first seen";
     }
 }

@@ -61,6 +61,7 @@ public:
     void RestoreGroups() override { real_.RestoreGroups(); }
     QStringList TakeNotices() override { return real_.TakeNotices(); }
     int GetLastError() const override { return real_.GetLastError(); }
+    void SetLastError(int error) override { real_.SetLastError(error); }
     QString SysErrorMessage(int error) const override { return real_.SysErrorMessage(error); }
 
 private:

@@ -80,6 +80,7 @@ public:
     void EndOfPass(const std::vector<Pid>& usedCpu, const std::function<Pid()>& foreground) override;
     void RestoreGroups() override { Record(QStringLiteral("RestoreGroups")); }
     int GetLastError() const override { return lastError_; }
+    void SetLastError(int error) override { lastError_ = error; }
     QString SysErrorMessage(int error) const override;
 
     static constexpr std::int64_t kFrequency = 10000000;

@@ -117,11 +117,12 @@ bool LinuxProcessApi::Usable(const ProcessHandle& handle, std::uint32_t rights) 
 
 // ---- Opening -----------------------------------------------------------------------------------
 
-std::optional<std::uint64_t> LinuxProcessApi::StartTime(const ProcessHandle& handle) {
-    const std::optional<std::string> text = ReadSmallFile(ProcPath(handle.pid(), "stat"));
+std::optional<std::uint64_t> LinuxProcessApi::StartTime(Pid pid, int pidfd) {
+    const std::optional<std::string> text = ReadSmallFile(ProcPath(pid, "stat"));
     const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
-    // While the process runs its PID cannot be given to another, so the file read was its own.
-    if (!stat || HasExited(handle.fd())) {
+    // Until it is reaped (running, or a zombie) the process keeps its PID, so the file read was
+    // its own.
+    if (!stat || (HasExited(pidfd) && PidOfPidfd(pidfd) < 0)) {
         Fail(stat || !text ? ESRCH : EIO);
         return std::nullopt;
     }
@@ -151,10 +152,7 @@ bool LinuxProcessApi::MaySetInformation(const ProcessHandle& handle) {
         return Fail(EPERM);
     // ... and only where the process's limits let Kelvane return it to where it was first seen;
     // otherwise a lowered process could never be restored.
-    const std::optional<std::uint64_t> startTime = StartTime(handle);
-    if (!startTime)
-        return false;
-    std::optional<ThreadSched> first = schedMemory_.Leader({static_cast<pid_t>(pid), *startTime});
+    std::optional<ThreadSched> first = schedMemory_.Leader({static_cast<pid_t>(pid), handle.identity()});
     if (!first)
         first = ReadThreadSched(static_cast<pid_t>(pid));
     if (!first)
@@ -188,7 +186,7 @@ bool LinuxProcessApi::MayTerminate(int pidfd) {
 
 ProcessHandle LinuxProcessApi::OpenProcess(std::uint32_t access, Pid pid) {
     if (pid == 0 || pid > static_cast<Pid>(INT_MAX)) {
-        Fail(EINVAL);
+        Fail(ESRCH); // no process can have this PID
         return {};
     }
     // The pidfd is the handle: it stands for this very process, and its PID cannot go to another
@@ -198,7 +196,18 @@ ProcessHandle LinuxProcessApi::OpenProcess(std::uint32_t access, Pid pid) {
         Fail(errno);
         return {};
     }
-    ProcessHandle handle(this, pid, access, fd, 0);
+    // The start time tells this process from any later one that gets the same PID.
+    const std::optional<std::uint64_t> startTime = StartTime(pid, fd);
+    if (!startTime) {
+        ::close(fd);
+        return {};
+    }
+    ProcessHandle handle(this, pid, access, fd, *startTime);
+    // A process that has exited (a zombie) can only be asked for its exit code.
+    if ((access & ~PROCESS_QUERY_INFORMATION) != 0 && HasExited(fd)) {
+        Fail(ESRCH);
+        return {};
+    }
     // Querying needs nothing more: any process of Kelvane's PID namespace can be looked at. The
     // other rights are refused for kernel threads.
     if ((access & PROCESS_VM_READ) != 0) {
@@ -222,7 +231,12 @@ ProcessHandle LinuxProcessApi::GetCurrentProcess() {
         Fail(errno);
         return {};
     }
-    return ProcessHandle(this, self, kAllRights, fd, 0);
+    const std::optional<std::uint64_t> startTime = StartTime(self, fd);
+    if (!startTime) {
+        ::close(fd);
+        return {};
+    }
+    return ProcessHandle(this, self, kAllRights, fd, *startTime);
 }
 
 void LinuxProcessApi::CloseHandle(ProcessHandle& handle) {
@@ -267,6 +281,10 @@ std::uint32_t LinuxProcessApi::GetPriorityClass(const ProcessHandle& handle) {
         Fail(errno);
         return 0;
     }
+    // The first class read is the first sight: what a restore to that class gives back exactly.
+    schedMemory_.RememberFirstSight({static_cast<pid_t>(handle.pid()), handle.identity()},
+                                    ProcPath(handle.pid(), "task"));
+    PruneSchedMemory();
     return *priorityClass;
 }
 
@@ -315,23 +333,25 @@ bool LinuxProcessApi::SetPriorityClass(const ProcessHandle& handle, std::uint32_
         return false;
     if (!IsPriorityClass(priorityClass))
         return Fail(EINVAL);
-    const std::optional<std::uint64_t> startTime = StartTime(handle);
-    if (!startTime)
-        return false;
+    const std::uint64_t startTime = handle.identity();
     const auto pid = static_cast<pid_t>(handle.pid());
     // A return to the class the process had when first seen gives its group its own value back.
-    const std::optional<ThreadSched> first = schedMemory_.Leader({pid, *startTime});
+    const std::optional<ThreadSched> first = schedMemory_.Leader({pid, startTime});
     const bool backToFirst = first && ClassOfSched(first->policy, first->nice) == priorityClass;
-    const int error = SetProcessClass(ProcPath(handle.pid(), "task"), pid, *startTime, priorityClass, schedMemory_);
+    const int error = SetProcessClass(ProcPath(handle.pid(), "task"), pid, startTime, priorityClass, schedMemory_);
     if (error == 0)
         groups_->RecordIntent(pid, backToFirst ? 2 : PriorityClassToIndex(priorityClass),
                               priorityClass == REALTIME_PRIORITY_CLASS ? -10 : NiceOfClass(priorityClass));
+    PruneSchedMemory();
+    return error == 0 || Fail(error);
+}
+
+void LinuxProcessApi::PruneSchedMemory() {
     schedMemory_.Prune([this](SchedMemory::Key key) {
         const std::optional<std::string> text = ReadSmallFile(ProcPath(static_cast<Pid>(key.first), "stat"));
         const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
         return stat && stat->startTime == key.second;
     });
-    return error == 0 || Fail(error);
 }
 
 bool LinuxProcessApi::SetProcessAffinityMask(const ProcessHandle& handle, std::uint64_t mask) {

@@ -57,6 +57,7 @@ public:
     QStringList TakeNotices() override;
 
     int GetLastError() const override { return lastError_; }
+    void SetLastError(int error) override { lastError_ = error; }
     QString SysErrorMessage(int error) const override;
 
 private:
@@ -64,14 +65,17 @@ private:
     // The handle is usable for `rights` and its process has not exited; sets the error otherwise.
     bool Usable(const ProcessHandle& handle, std::uint32_t rights);
     bool Fail(int error);
-    // The start time of the handle's process (clock ticks after boot); empty once it has exited.
-    std::optional<std::uint64_t> StartTime(const ProcessHandle& handle);
+    // The start time of the pidfd's process (clock ticks after boot); empty once it has exited.
+    std::optional<std::uint64_t> StartTime(Pid pid, int pidfd);
     bool HasOwnMemory(Pid pid, int pidfd);
     enum class Kind { User, KernelThread, Kthreadd, Gone };
     Kind KindOf(Pid pid) const;
     bool MaySetInformation(const ProcessHandle& handle);
     bool MayTerminate(int pidfd);
     void RefreshCapabilities();
+    // Forgets the first-seen scheduling of processes that have ended (cheap: looks only when the
+    // memory has doubled).
+    void PruneSchedMemory();
 
     std::string procRoot_;
     bool bound_ = false;

@@ -24,6 +24,18 @@ std::optional<ThreadSched> SchedMemory::Leader(Key key) const {
     return it->second;
 }
 
+void SchedMemory::RememberFirstSight(Key key, const std::string& taskDir) {
+    if (processes_.contains(key))
+        return;
+    Process& process = processes_[key];
+    std::vector<int> tids;
+    if (!ListNumericEntries(taskDir, tids))
+        tids = {key.first};
+    for (const int tid : tids)
+        if (const std::optional<ThreadSched> sched = ReadThreadSched(static_cast<pid_t>(tid)))
+            process.threads.emplace(static_cast<pid_t>(tid), *sched);
+}
+
 void SchedMemory::Prune(const std::function<bool(Key)>& alive) {
     if (processes_.size() < pruneAt_)
         return;
@@ -62,9 +74,10 @@ int SetProcessClass(const std::string& taskDir, pid_t pid, std::uint64_t startTi
     SchedMemory::Process& process = memory.Get({pid, startTime});
     if (!process.threads.contains(pid) && !process.changed)
         process.threads.emplace(pid, *leaderNow);
-    const auto leaderFirst = process.threads.find(pid);
-    const bool restoreExact = leaderFirst != process.threads.end() &&
-                              ClassOfSched(leaderFirst->second.policy, leaderFirst->second.nice) == priorityClass;
+    std::optional<ThreadSched> leaderFirst;
+    if (const auto it = process.threads.find(pid); it != process.threads.end())
+        leaderFirst = it->second;
+    const bool restoreExact = leaderFirst && ClassOfSched(leaderFirst->policy, leaderFirst->nice) == priorityClass;
     const bool settingRealTime = priorityClass == REALTIME_PRIORITY_CLASS;
     const bool leavingRealTime = IsRealTimePolicy(leaderNow->policy) && !settingRealTime;
 
@@ -77,8 +90,8 @@ int SetProcessClass(const std::string& taskDir, pid_t pid, std::uint64_t startTi
             known = process.threads.emplace(tid, *current).first;
 
         ThreadSched wanted;
-        if (restoreExact && known != process.threads.end()) {
-            wanted = known->second;
+        if (restoreExact) {
+            wanted = known != process.threads.end() ? known->second : *leaderFirst;
         } else if (settingRealTime) {
             if (IsRealTimePolicy(current->policy))
                 return 0;

@@ -1,7 +1,8 @@
 #pragma once
 // Puts every thread of a process into a priority class, remembering the exact scheduling each
-// thread had when Kelvane first changed the process, so that setting the process back to the
-// class it had then restores every thread's own nice value and policy.
+// thread had when Kelvane first saw the process (its first class read, or else its first change),
+// so that setting the process back to the class it had then restores every thread's own nice
+// value and policy.
 
 #include <cstdint>
 #include <functional>
@@ -25,6 +26,9 @@ public:
     using Key = std::pair<pid_t, std::uint64_t>;
 
     Process& Get(Key key) { return processes_[key]; }
+    // Remembers the scheduling of every thread of the process (from `taskDir`) unless it is
+    // remembered already: the first sight of the process.
+    void RememberFirstSight(Key key, const std::string& taskDir);
     const Process* Find(Key key) const;
     // The leader's first-seen scheduling, when Kelvane has remembered it.
     std::optional<ThreadSched> Leader(Key key) const;
@@ -51,7 +55,8 @@ int ForEachThread(const std::string& taskDir, const std::function<int(pid_t)>& a
 // - a non-real-time class returns SCHED_IDLE threads to SCHED_OTHER (SCHED_BATCH stays batch) and
 //   sets the class's nice value;
 // - when `priorityClass` is the class the leader had when first remembered, every remembered thread
-//   gets its exact first-seen scheduling back.
+//   gets its exact first-seen scheduling back; a thread started while Kelvane held the process in
+//   another class has no first-seen value of its own and takes the leader's.
 // Returns 0 or the first errno.
 int SetProcessClass(const std::string& taskDir, pid_t pid, std::uint64_t startTime,
                     std::uint32_t priorityClass, SchedMemory& memory);

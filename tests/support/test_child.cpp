@@ -4,12 +4,15 @@
 //   busy              burn CPU until killed, after printing "ready"
 //   exit CODE         exit at once with CODE
 //   nodump            make itself non-dumpable (as ssh-agent does), print "ready", sleep
+//   spawn             print "ready", then start one more thread at each SIGUSR1 and print
+//                     "thread <its tid>"
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <pthread.h>
 #include <sched.h>
+#include <csignal>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -25,6 +28,25 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         for (;;)
             pause();
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "spawn") == 0) {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGUSR1);
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        std::printf("ready\n");
+        std::fflush(stdout);
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&set, &signal) != 0)
+                continue;
+            std::thread([] {
+                std::printf("thread %ld\n", static_cast<long>(syscall(SYS_gettid)));
+                std::fflush(stdout);
+                for (;;)
+                    pause();
+            }).detach();
+        }
     }
     if (argc >= 2 && std::strcmp(argv[1], "busy") == 0) {
         std::printf("ready\n");
@@ -61,6 +83,6 @@ int main(int argc, char** argv) {
         for (;;)
             pause();
     }
-    std::fprintf(stderr, "usage: kelvane_test_child threads N [fifo] | busy | exit CODE | nodump\n");
+    std::fprintf(stderr, "usage: kelvane_test_child threads N [fifo] | busy | exit CODE | nodump | spawn\n");
     return 2;
 }

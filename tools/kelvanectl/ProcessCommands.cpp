@@ -70,8 +70,7 @@ int CommandSetPriority(ProcessApi& api, EngineHost& host, const MessageStrings& 
     if (!pid)
         return 2;
     ProcessMonitor monitor(api, host, strings, QString());
-    const bool ok = monitor.table().InRange(*pid) && monitor.SetPriority(*pid, *priorityClass);
-    if (!ok) {
+    if (!monitor.SetPriority(*pid, *priorityClass)) {
         err << monitor.PriorityErrorText() << '\n';
         return 1;
     }
@@ -96,9 +95,16 @@ int CommandSetAffinity(ProcessApi& api, EngineHost& host, const MessageStrings& 
     ProcessMonitor monitor(api, host, strings, QString());
     const std::uint64_t mask = SignExtendAffinity(value);
     switch (monitor.SetCPUAffinity(*pid, mask)) {
-    case ProcessMonitor::AffinityResult::Set:
-        out << *pid << "\t0x" << QString::number(mask, 16) << '\n';
+    case ProcessMonitor::AffinityResult::Set: {
+        // What the system applied: bits of processors that do not exist are dropped.
+        const ProcessHandle handle = api.OpenProcess(AccessMask::Query, *pid);
+        std::uint64_t applied = mask;
+        std::uint64_t systemMask = 0;
+        if (!handle || !api.GetProcessAffinityMask(handle, applied, systemMask))
+            applied = mask;
+        out << *pid << "\t0x" << QString::number(applied, 16) << '\n';
         return 0;
+    }
     case ProcessMonitor::AffinityResult::OpenFailed:
         err << api.LastErrorText() << '\n';
         return 1;

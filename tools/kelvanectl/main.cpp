@@ -80,8 +80,9 @@ int main(int argc, char* argv[]) {
     if (command == QLatin1String("run")) {
         struct sigaction action {};
         action.sa_handler = RequestStop;
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
+        // Every ending a user or the session asks for restores the classes first.
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            sigaction(signal, &action, nullptr);
         return kelvane::CommandRun(api, host, strings, args, kelvane::SettingsFilePath(), err, stopRequested);
     }
     if (command == QLatin1String("foreground") && args.isEmpty())
