@@ -22,18 +22,21 @@ IniResult SaveSettings(const QString& fileName, const Preferences& preferences, 
             continue;
         const QString& section = record->Name;
         const QString shutdown = IniDateTimeText(record->ShutDownTime);
+        auto put = [&batch, &section](const QString& key, const QString& value) {
+            batch.Write(section, key, value, SectionCase::Exact); // the profile of exactly this path
+        };
         if (record->Managed) {
-            batch.Write(section, QStringLiteral("Priority"), IniIntegerText(record->OptimizeProfile));
-            batch.Write(section, QStringLiteral("AutoKill"), IniBoolText(record->Kill));
-            batch.Write(section, QStringLiteral("Tabu"), IniBoolText(record->Never));
-            batch.Write(section, QStringLiteral("Static"), IniBoolText(record->Static));
-            batch.Write(section, QStringLiteral("Affinity"), ProfileAffinityText(record->CPUAffinity));
-            batch.Write(section, QStringLiteral("Shutdown time"), shutdown);
-            batch.Write(section, QStringLiteral("Shutdown daily"), IniBoolText(record->DailyShutDown));
+            put(QStringLiteral("Priority"), IniIntegerText(record->OptimizeProfile));
+            put(QStringLiteral("AutoKill"), IniBoolText(record->Kill));
+            put(QStringLiteral("Tabu"), IniBoolText(record->Never));
+            put(QStringLiteral("Static"), IniBoolText(record->Static));
+            put(QStringLiteral("Affinity"), ProfileAffinityText(record->CPUAffinity));
+            put(QStringLiteral("Shutdown time"), shutdown);
+            put(QStringLiteral("Shutdown daily"), IniBoolText(record->DailyShutDown));
         }
         if (record->ShutDownTime != 0) {
-            batch.Write(section, QStringLiteral("Shutdown time"), shutdown);
-            batch.Write(section, QStringLiteral("Shutdown daily"), IniBoolText(record->DailyShutDown));
+            put(QStringLiteral("Shutdown time"), shutdown);
+            put(QStringLiteral("Shutdown daily"), IniBoolText(record->DailyShutDown));
         }
     }
     return IniFile(fileName).Apply(batch);

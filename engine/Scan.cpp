@@ -155,10 +155,13 @@ void ProcessMonitor::LoadProfile(TProcess& record, std::optional<std::uint64_t> 
     if (!profiles_)
         profiles_ = settings_.Load(); // once per pass, and only when a row is made
     const IniDocument& doc = *profiles_;
+    // The profile of exactly this executable: Linux paths are case-sensitive.
     const QString& section = record.Name;
-    if (doc.Keys(section).isEmpty())
+    if (doc.Keys(section, SectionCase::Exact).isEmpty())
         return;
-    auto read = [&doc, &section](const char* key) { return doc.Read(section, QLatin1String(key)); };
+    auto read = [&doc, &section](const char* key) {
+        return doc.Read(section, QLatin1String(key), SectionCase::Exact);
+    };
     record.OptimizeProfile = static_cast<std::uint16_t>(ReadIniInteger(read("Priority"), record.OrginalPriority));
     record.Kill = ReadIniBool(read("AutoKill"), false);
     record.Never = ReadIniBool(read("Tabu"), false);

@@ -1,7 +1,9 @@
 #include "settings/IniDocument.h"
 
+#include <QSet>
 #include <QtEndian>
 #include <algorithm>
+#include <utility>
 
 namespace kelvane {
 
@@ -12,6 +14,11 @@ const QByteArray kUtf8Bom("\xEF\xBB\xBF", 3);
 
 // The lookup form of a section or key name.
 QString NameKey(const QString& name) { return AsciiLower(name.trimmed()); }
+
+void InsertFirst(QHash<QString, std::size_t>& index, const QString& name, std::size_t section) {
+    if (!index.contains(name))
+        index.insert(name, section);
+}
 
 } // namespace
 
@@ -133,6 +140,7 @@ void IniDocument::Classify(Line& line) const {
     if (line.name.isEmpty())
         return;
     line.kind = Line::Kind::Key;
+    line.lookup = AsciiLower(line.name);
     QString value = text.mid(equals + 1).trimmed();
     if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
         value = value.mid(1, value.size() - 2);
@@ -149,55 +157,65 @@ IniDocument::Line IniDocument::MakeLine(const QString& text) const {
 
 void IniDocument::Reindex() {
     index_.clear();
+    exactIndex_.clear();
     for (std::size_t i = 0; i < sections_.size(); ++i) {
         if (!sections_[i].header)
             continue;
-        const QString key = AsciiLower(sections_[i].header->name);
-        if (!index_.contains(key)) // only the first of duplicate sections counts
-            index_.insert(key, i);
+        // Only the first of duplicate sections counts.
+        InsertFirst(index_, AsciiLower(sections_[i].header->name), i);
+        InsertFirst(exactIndex_, sections_[i].header->name, i);
     }
 }
 
-const IniDocument::Section* IniDocument::FindSection(const QString& name) const {
-    const auto it = index_.constFind(NameKey(name));
-    return it == index_.constEnd() ? nullptr : &sections_[it.value()];
+bool IniDocument::Matches(const Section& section, const QString& name, SectionCase match) const {
+    if (!section.header)
+        return false;
+    return match == SectionCase::Exact ? section.header->name == name.trimmed()
+                                       : AsciiLower(section.header->name) == NameKey(name);
 }
 
-IniDocument::Section* IniDocument::FindSection(const QString& name) {
-    const auto it = index_.constFind(NameKey(name));
-    return it == index_.constEnd() ? nullptr : &sections_[it.value()];
+const IniDocument::Section* IniDocument::FindSection(const QString& name, SectionCase match) const {
+    const QHash<QString, std::size_t>& index = match == SectionCase::Exact ? exactIndex_ : index_;
+    const auto it = index.constFind(match == SectionCase::Exact ? name.trimmed() : NameKey(name));
+    return it == index.constEnd() ? nullptr : &sections_[it.value()];
 }
 
-std::optional<QString> IniDocument::Read(const QString& section, const QString& key) const {
-    const Section* s = FindSection(section);
+IniDocument::Section* IniDocument::FindSection(const QString& name, SectionCase match) {
+    return const_cast<Section*>(std::as_const(*this).FindSection(name, match));
+}
+
+std::optional<QString> IniDocument::Read(const QString& section, const QString& key, SectionCase match) const {
+    const Section* s = FindSection(section, match);
     if (s == nullptr)
         return std::nullopt;
     const QString wanted = NameKey(key);
     for (const Line& line : s->lines)
-        if (line.kind == Line::Kind::Key && AsciiLower(line.name) == wanted)
+        if (line.kind == Line::Kind::Key && line.lookup == wanted)
             return line.value.left(kMaxIniValueLength);
     return std::nullopt;
 }
 
-QStringList IniDocument::Keys(const QString& section) const {
+QStringList IniDocument::Keys(const QString& section, SectionCase match) const {
     QStringList keys;
-    const Section* s = FindSection(section);
+    const Section* s = FindSection(section, match);
     if (s == nullptr)
         return keys;
-    QStringList seen;
+    QSet<QString> seen;
+    seen.reserve(static_cast<qsizetype>(s->lines.size()));
     for (const Line& line : s->lines) {
         if (line.kind != Line::Kind::Key)
             continue;
-        const QString lower = AsciiLower(line.name);
-        if (!seen.contains(lower)) {
-            seen.append(lower);
+        const qsizetype before = seen.size();
+        seen.insert(line.lookup);
+        if (seen.size() != before)
             keys.append(line.name);
-        }
     }
     return keys;
 }
 
-bool IniDocument::HasSection(const QString& section) const { return FindSection(section) != nullptr; }
+bool IniDocument::HasSection(const QString& section, SectionCase match) const {
+    return FindSection(section, match) != nullptr;
+}
 
 void IniDocument::EndLine(Line& line) const {
     if (!line.eol.isEmpty())
@@ -220,16 +238,17 @@ void IniDocument::EnsureLastLineEnds() {
     // Only the byte-order mark (or nothing): a damaged UTF-8 mark is no concern here.
 }
 
-void IniDocument::Write(const QString& section, const QString& key, const QString& value) {
+void IniDocument::Write(const QString& section, const QString& key, const QString& value, SectionCase match) {
     const QString text = key + u'=' + value;
-    Section* s = FindSection(section);
+    Section* s = FindSection(section, match);
     if (s == nullptr) {
         EnsureLastLineEnds();
         Section added;
         added.header = MakeLine(u'[' + section + u']');
         added.lines.push_back(MakeLine(text));
         sections_.push_back(std::move(added));
-        index_.insert(NameKey(section), sections_.size() - 1);
+        InsertFirst(index_, AsciiLower(sections_.back().header->name), sections_.size() - 1);
+        InsertFirst(exactIndex_, sections_.back().header->name, sections_.size() - 1);
         modified_ = true;
         return;
     }
@@ -239,11 +258,17 @@ void IniDocument::Write(const QString& section, const QString& key, const QStrin
         Line& line = s->lines[i];
         if (line.kind != Line::Kind::Key)
             continue;
-        if (AsciiLower(line.name) == wanted) {
+        if (line.lookup == wanted) {
             if (line.value == value)
                 return; // already so: leave the line as the user wrote it
+            // Only the value changes: the name as it stands in the file and the blanks around "="
+            // keep the hand-edited line's look.
+            const QString old = Decode(line.raw);
+            qsizetype start = old.indexOf(u'=') + 1;
+            while (start < old.size() && (old[start] == u' ' || old[start] == u'\t'))
+                ++start;
             const QByteArray eol = line.eol;
-            line = MakeLine(text);
+            line = MakeLine(old.left(start) + value);
             line.eol = eol;
             modified_ = true;
             return;
@@ -256,25 +281,24 @@ void IniDocument::Write(const QString& section, const QString& key, const QStrin
     modified_ = true;
 }
 
-void IniDocument::Delete(const QString& section, const QString& key) {
-    Section* s = FindSection(section);
-    if (s == nullptr)
+void IniDocument::Delete(const QString& section, const QString& key, SectionCase match) {
+    if (FindSection(section, match) == nullptr)
         return;
     const QString wanted = NameKey(key);
-    const auto it = std::find_if(s->lines.begin(), s->lines.end(), [&wanted](const Line& line) {
-        return line.kind == Line::Kind::Key && AsciiLower(line.name) == wanted;
-    });
-    if (it != s->lines.end()) {
-        s->lines.erase(it);
-        modified_ = true;
+    for (Section& s : sections_) {
+        if (!Matches(s, section, match))
+            continue;
+        const std::size_t removed = std::erase_if(s.lines, [&wanted](const Line& line) {
+            return line.kind == Line::Kind::Key && line.lookup == wanted;
+        });
+        modified_ = modified_ || removed > 0;
     }
 }
 
-void IniDocument::Erase(const QString& section) {
-    const auto it = index_.constFind(NameKey(section));
-    if (it == index_.constEnd())
+void IniDocument::Erase(const QString& section, SectionCase match) {
+    if (FindSection(section, match) == nullptr)
         return;
-    sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(it.value()));
+    std::erase_if(sections_, [&](const Section& s) { return Matches(s, section, match); });
     Reindex();
     modified_ = true;
 }

@@ -8,6 +8,10 @@
 //
 // Encodings: a text starting with FF FE is UTF-16LE; anything else is UTF-8 (a UTF-8 byte-order
 // mark is kept). New lines are written in the text's own encoding and line end.
+//
+// Section names compare without regard to case, as the settings file's own sections do; a process
+// profile's section is the executable's path, which Linux compares byte for byte, so the profile
+// operations ask for SectionCase::Exact.
 
 #include <QByteArray>
 #include <QHash>
@@ -20,6 +24,12 @@ namespace kelvane {
 
 // The longest value a read returns; longer values are cut.
 constexpr qsizetype kMaxIniValueLength = 2047;
+
+// How a section name is matched.
+enum class SectionCase {
+    Ignore, // without regard to ASCII case (the private-profile rule)
+    Exact,  // exactly (a profile: the path of an executable)
+};
 
 class IniDocument {
 public:
@@ -35,18 +45,22 @@ public:
     // Whether a change has been made since parsing.
     bool modified() const { return modified_; }
 
-    std::optional<QString> Read(const QString& section, const QString& key) const;
+    std::optional<QString> Read(const QString& section, const QString& key,
+                                SectionCase match = SectionCase::Ignore) const;
     // The key names of the section in file order (each once); empty when the section is missing.
-    QStringList Keys(const QString& section) const;
-    bool HasSection(const QString& section) const;
+    QStringList Keys(const QString& section, SectionCase match = SectionCase::Ignore) const;
+    bool HasSection(const QString& section, SectionCase match = SectionCase::Ignore) const;
 
-    // Replaces the key's value where it stands, or appends "key=value" after the last key of its
-    // section, or appends the section with the key at the end of the text.
-    void Write(const QString& section, const QString& key, const QString& value);
-    // Removes the key's line; nothing when there is no such key.
-    void Delete(const QString& section, const QString& key);
-    // Removes the section's header and every line up to the next section.
-    void Erase(const QString& section);
+    // Replaces the key's value where it stands (the name keeps its spelling in the file), or
+    // appends "key=value" after the last key of its section, or appends the section with the key
+    // at the end of the text.
+    void Write(const QString& section, const QString& key, const QString& value,
+               SectionCase match = SectionCase::Ignore);
+    // Removes every line of the key, in every section of that name (a copy left behind would be
+    // read next); nothing when there is no such key.
+    void Delete(const QString& section, const QString& key, SectionCase match = SectionCase::Ignore);
+    // Removes every section of that name: its header and every line up to the next section.
+    void Erase(const QString& section, SectionCase match = SectionCase::Ignore);
 
     // A name or value holding CR, LF or NUL would let text become lines of its own: refused.
     static bool IsSafeText(const QString& text);
@@ -57,6 +71,7 @@ private:
         QByteArray eol; // "\r\n", "\n", "\r" (in the file's encoding) or empty for the last line
         enum class Kind { Other, Key, Section } kind = Kind::Other;
         QString name;   // the key or section name (trimmed), for Key and Section lines
+        QString lookup; // the name in lower case, for Key lines
         QString value;  // the value as read, for Key lines
     };
     // One section: its header line (none for the lines before the first section) and its lines.
@@ -69,8 +84,9 @@ private:
     void Classify(Line& line) const;
     QString Decode(const QByteArray& raw) const;
     QByteArray Encode(const QString& text) const;
-    Section* FindSection(const QString& name);
-    const Section* FindSection(const QString& name) const;
+    const Section* FindSection(const QString& name, SectionCase match) const;
+    Section* FindSection(const QString& name, SectionCase match);
+    bool Matches(const Section& section, const QString& name, SectionCase match) const;
     void Reindex();
     void EndLine(Line& line) const;
     void EnsureLastLineEnds();
@@ -79,7 +95,8 @@ private:
     QByteArray prefix_; // byte-order mark
     QByteArray newline_;
     std::vector<Section> sections_;
-    QHash<QString, std::size_t> index_; // lower-case section name -> first section of that name
+    QHash<QString, std::size_t> index_;      // lower-case section name -> first section of that name
+    QHash<QString, std::size_t> exactIndex_; // section name -> first section of exactly that name
     bool modified_ = false;
 };
 

@@ -15,6 +15,22 @@ bool IsSafeKey(const QString& key) {
 
 } // namespace
 
+void IniBatch::ApplyTo(IniDocument& doc) const {
+    for (const Op& op : ops_) {
+        switch (op.kind) {
+        case Op::Write:
+            doc.Write(op.section, op.key, op.value, op.match);
+            break;
+        case Op::Delete:
+            doc.Delete(op.section, op.key, op.match);
+            break;
+        case Op::Erase:
+            doc.Erase(op.section, op.match);
+            break;
+        }
+    }
+}
+
 IniResult IniFile::Failure(const QString& reason) const {
     return IniResult{false, QStringLiteral("Unable to write to %1").arg(path_), reason};
 }
@@ -46,9 +62,9 @@ IniResult IniFile::DeleteKey(const QString& section, const QString& key) {
     return Apply(batch);
 }
 
-IniResult IniFile::EraseSection(const QString& section) {
+IniResult IniFile::EraseSection(const QString& section, SectionCase match) {
     IniBatch batch;
-    batch.Erase(section);
+    batch.Erase(section, match);
     return Apply(batch);
 }
 
@@ -65,19 +81,7 @@ IniResult IniFile::Apply(const IniBatch& batch) {
         path_,
         [&batch](const std::optional<QByteArray>& current) -> std::optional<QByteArray> {
             IniDocument doc = current ? IniDocument::Parse(*current) : IniDocument(IniDocument::Encoding::Utf16Le);
-            for (const IniBatch::Op& op : batch.ops_) {
-                switch (op.kind) {
-                case IniBatch::Op::Write:
-                    doc.Write(op.section, op.key, op.value);
-                    break;
-                case IniBatch::Op::Delete:
-                    doc.Delete(op.section, op.key);
-                    break;
-                case IniBatch::Op::Erase:
-                    doc.Erase(op.section);
-                    break;
-                }
-            }
+            batch.ApplyTo(doc);
             if (!doc.modified())
                 return std::nullopt; // nothing changed: leave the file (or its absence) alone
             return doc.Serialize();

@@ -26,11 +26,18 @@ struct IniResult {
 // Many changes made as one operation (as "Save Settings" writes hundreds of profiles).
 class IniBatch {
 public:
-    void Write(const QString& section, const QString& key, const QString& value) {
-        ops_.push_back({Op::Write, section, key, value});
+    void Write(const QString& section, const QString& key, const QString& value,
+               SectionCase match = SectionCase::Ignore) {
+        ops_.push_back({Op::Write, section, key, value, match});
     }
-    void Delete(const QString& section, const QString& key) { ops_.push_back({Op::Delete, section, key, {}}); }
-    void Erase(const QString& section) { ops_.push_back({Op::Erase, section, {}, {}}); }
+    void Delete(const QString& section, const QString& key, SectionCase match = SectionCase::Ignore) {
+        ops_.push_back({Op::Delete, section, key, {}, match});
+    }
+    void Erase(const QString& section, SectionCase match = SectionCase::Ignore) {
+        ops_.push_back({Op::Erase, section, {}, {}, match});
+    }
+    // Makes the batch's changes in `doc`.
+    void ApplyTo(IniDocument& doc) const;
     bool empty() const { return ops_.empty(); }
     std::size_t size() const { return ops_.size(); }
 
@@ -39,6 +46,7 @@ private:
     struct Op {
         enum Kind { Write, Delete, Erase } kind;
         QString section, key, value;
+        SectionCase match;
     };
     std::vector<Op> ops_;
 };
@@ -59,7 +67,7 @@ public:
 
     IniResult WriteString(const QString& section, const QString& key, const QString& value);
     IniResult DeleteKey(const QString& section, const QString& key);
-    IniResult EraseSection(const QString& section);
+    IniResult EraseSection(const QString& section, SectionCase match = SectionCase::Ignore);
     // All changes of the batch in order, in one replacement of the file. When any text is refused
     // nothing is written.
     IniResult Apply(const IniBatch& batch);

@@ -28,7 +28,10 @@ Preferences LoadPreferences(const IniDocument& doc) {
     p.RefreshInterval = ReadRanged(doc, kRefreshIntervalKey);
     p.OptimizerEnabled = ReadIniBool(Read(doc, "OptimizerEnabled"), false);
     p.BoostForeground = ReadIniBool(Read(doc, "BoostForeground"), true);
+    // An index outside the boost list gives the default, as the list control has no such entry.
     p.BoostPriority = ReadIniInteger(Read(doc, "BoostPriority"), 2);
+    if (p.BoostPriority < 0 || p.BoostPriority > 5)
+        p.BoostPriority = 2;
     p.StayOnTop = ReadIniBool(Read(doc, "StayOnTop"), false);
     p.ALU = ReadIniBool(Read(doc, "ALU"), false);
     p.ALUPerc = ReadRanged(doc, kALUPercKey);
@@ -100,6 +103,8 @@ void WriteDialogOptions(const DialogOptions& o, IniBatch& batch) {
     PutBool(batch, "Start with Windows", o.StartWithDesktop);
 }
 
-IniResult EraseProfile(IniFile& file, const QString& processName) { return file.EraseSection(processName); }
+IniResult EraseProfile(IniFile& file, const QString& processName) {
+    return file.EraseSection(processName, SectionCase::Exact);
+}
 
 } // namespace kelvane

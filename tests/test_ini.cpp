@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
@@ -102,6 +103,40 @@ TEST(IniDocument, ListsKeysOnceInFileOrder) {
     EXPECT_TRUE(doc.Keys(QStringLiteral("Missing")).isEmpty());
 }
 
+TEST(IniDocument, AProfileSectionMatchesItsPathExactly) {
+    const IniDocument doc = IniDocument::Parse("[/opt/x/Tool]\nAutoKill=1\n[/opt/x/tool]\nTabu=1\n[/opt/y]\nStatic=1\n");
+    struct Case {
+        const char* section;
+        const char* key;
+        const char* expected;
+    };
+    for (const Case& c : {Case{"/opt/x/Tool", "AutoKill", "1"}, Case{"/opt/x/tool", "AutoKill", "<absent>"},
+                          Case{"/opt/x/tool", "Tabu", "1"}, Case{"/OPT/Y", "Static", "<absent>"},
+                          Case{"/opt/y", "static", "1"}}) {
+        const QString section = QString::fromUtf8(c.section);
+        EXPECT_EQ(doc.Read(section, QString::fromUtf8(c.key), SectionCase::Exact).value_or(QStringLiteral("<absent>")),
+                  QString::fromUtf8(c.expected))
+            << c.section << " " << c.key;
+    }
+    EXPECT_EQ(doc.Keys(QStringLiteral("/opt/x/tool"), SectionCase::Exact), QStringList{QStringLiteral("Tabu")});
+    EXPECT_EQ(doc.Keys(QStringLiteral("/OPT/X/TOOL")), QStringList{QStringLiteral("AutoKill")}) << "other sections: any case";
+}
+
+TEST(IniDocument, ListingAndReadingAreLinearInTheKeys) {
+    // 200k keys in one section: a quadratic listing took tens of seconds.
+    QByteArray text = "[Big]\n";
+    for (int i = 0; i < 200000; ++i)
+        text += "Key" + QByteArray::number(i) + "=" + QByteArray::number(i) + "\n";
+    const IniDocument doc = IniDocument::Parse(text);
+    QElapsedTimer timer;
+    timer.start();
+    const QStringList keys = doc.Keys(QStringLiteral("big"));
+    for (const char* key : {"Priority", "AutoKill", "Tabu", "Static", "Affinity", "Shutdown time", "Shutdown daily"})
+        EXPECT_FALSE(doc.Read(QStringLiteral("Big"), QLatin1String(key)));
+    EXPECT_EQ(keys.size(), 200000);
+    EXPECT_LT(timer.elapsed(), 2000) << "listing and seven reads of 200k keys";
+}
+
 TEST(IniDocument, LongValuesAreCutAndNulsDoNotStopTheLine) {
     QByteArray text = "[S]\nlong=" + QByteArray(5000, 'v') + "\nnul=a";
     text += '\0';
@@ -133,7 +168,7 @@ namespace {
 QByteArray Replaced(const char* before, const char* after) {
     QByteArray text = kHandEdited;
     const qsizetype at = text.indexOf(before);
-    return text.replace(at, static_cast<qsizetype>(std::strlen(before)), after);
+    return text.left(at) + after + text.mid(at + static_cast<qsizetype>(std::strlen(before)));
 }
 } // namespace
 
@@ -142,7 +177,23 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         EditCase{"ReplaceInPlace",
                  [](IniDocument& d) { d.Write(QStringLiteral("preferences"), QStringLiteral("RefreshInterval"), QStringLiteral("500")); },
-                 Replaced("  RefreshInterval =  750  \r\n", "RefreshInterval=500\r\n")},
+                 Replaced("  RefreshInterval =  750  \r\n", "  RefreshInterval =  500\r\n")},
+        EditCase{"WriteKeepsTheKeysNameAsItStands",
+                 [](IniDocument& d) { d.Write(QStringLiteral("Preferences"), QStringLiteral("REFRESHINTERVAL"), QStringLiteral("x")); },
+                 Replaced("  RefreshInterval =  750  \r\n", "  RefreshInterval =  x\r\n")},
+        EditCase{"DeleteEveryCopyOfTheKey",
+                 [](IniDocument& d) { d.Delete(QStringLiteral("Preferences"), QStringLiteral("refreshInterval")); },
+                 Replaced("  RefreshInterval =  750  \r\n", "").replace("refreshinterval=999\n", "")},
+        EditCase{"EraseEverySectionOfTheName",
+                 [](IniDocument& d) { d.Erase(QStringLiteral("PREFERENCES")); },
+                 "; Kelvane settings\norphan=before any section\n\n[ /usr/bin/app ]\rPriority=128\r"
+                 "[Last]\nKey=no final newline"},
+        EditCase{"ExactSectionsAreTheirOwn",
+                 [](IniDocument& d) {
+                     d.Erase(QStringLiteral("/usr/bin/APP"), SectionCase::Exact);
+                     d.Write(QStringLiteral("/USR/bin/app"), QStringLiteral("Tabu"), QStringLiteral("1"), SectionCase::Exact);
+                 },
+                 kHandEdited + "\n[/USR/bin/app]\nTabu=1\n"},
         EditCase{"SameValueLeavesTheLine",
                  [](IniDocument& d) { d.Write(QStringLiteral("Preferences"), QStringLiteral("refreshinterval"), QStringLiteral("750")); },
                  kHandEdited},

@@ -370,6 +370,32 @@ TEST_F(OptimizerTest, AReusedPidFoundByTheScanGetsItsOwnProfile) {
     EXPECT_EQ(ClassOf(100), BELOW_NORMAL_PRIORITY_CLASS);
 }
 
+TEST_F(OptimizerTest, AProfileBelongsToTheExecutableOfExactlyItsPath) {
+    IniBatch batch;
+    batch.Write(QStringLiteral("/opt/x/Tool"), QStringLiteral("AutoKill"), QStringLiteral("1"));
+    batch.Write(QStringLiteral("/opt/y/App"), QStringLiteral("Tabu"), QStringLiteral("1"));
+    batch.Write(QStringLiteral("/opt/y/app"), QStringLiteral("Priority"), QStringLiteral("128"), SectionCase::Exact);
+    ASSERT_TRUE(IniFile(settingsPath).Apply(batch));
+    Add(100, "/opt/x/tool");
+    Add(101, "/opt/y/app");
+    monitor.GetProcessesOnNT();
+    EXPECT_FALSE(Record(100).Managed) << "the profile of /opt/x/Tool";
+    EXPECT_FALSE(Record(101).Never);
+    EXPECT_EQ(Record(101).OptimizeProfile, HIGH_PRIORITY_CLASS);
+    Pass();
+    EXPECT_FALSE(api.Find(100)->exited);
+
+    // Saving and erasing reach only the exact section.
+    Record(100).Managed = true;
+    ASSERT_TRUE(SaveSettings(settingsPath, Preferences(), monitor));
+    ASSERT_TRUE(EraseProfile(monitor.settings(), QStringLiteral("/opt/y/app")));
+    const IniDocument doc = monitor.settings().Load();
+    EXPECT_EQ(doc.Read(QStringLiteral("/opt/x/Tool"), QStringLiteral("AutoKill"), SectionCase::Exact), QStringLiteral("1"));
+    EXPECT_EQ(doc.Read(QStringLiteral("/opt/x/tool"), QStringLiteral("AutoKill"), SectionCase::Exact), QStringLiteral("0"));
+    EXPECT_TRUE(doc.HasSection(QStringLiteral("/opt/y/App"), SectionCase::Exact));
+    EXPECT_FALSE(doc.HasSection(QStringLiteral("/opt/y/app"), SectionCase::Exact));
+}
+
 TEST_F(OptimizerTest, KelvaneNeverEndsItself) {
     struct Case {
         const char* key;
@@ -535,6 +561,26 @@ TEST_F(OptimizerTest, RandomExitsAndRefusalsNeverBreakAPass) {
 }
 
 // ---- Preferences ---------------------------------------------------------------------------------
+
+TEST(PreferencesKeys, BoostPriorityOutsideTheListGivesTheDefault) {
+    const std::pair<const char*, int> cases[] = {{"-1", 2}, {"0", 0}, {"5", 5}, {"6", 2}, {"99", 2},
+                                                 {"0x7FFFFFFF", 2}, {"x", 2}};
+    for (const auto& [text, expected] : cases) {
+        IniDocument doc;
+        doc.Write(kPreferencesSection, QStringLiteral("BoostPriority"), QLatin1String(text));
+        EXPECT_EQ(LoadPreferences(doc).BoostPriority, expected) << text;
+    }
+}
+
+TEST_F(OptimizerTest, AnOutOfRangeBoostPriorityNeverLowersTheForeground) {
+    IniDocument doc;
+    doc.Write(kPreferencesSection, QStringLiteral("BoostPriority"), QStringLiteral("99"));
+    optimizer.options.boostIndex = LoadPreferences(doc).BoostPriority;
+    Add(100, "/usr/bin/focused", HIGH_PRIORITY_CLASS);
+    api.SetForegroundPid(100);
+    Pass(2);
+    EXPECT_EQ(ClassOf(100), HIGH_PRIORITY_CLASS);
+}
 
 TEST(PreferencesKeys, DefaultsRangesAndDamagedValues) {
     const Preferences defaults = LoadPreferences(IniDocument());
