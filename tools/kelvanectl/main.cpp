@@ -13,6 +13,7 @@
 #include "tools/kelvanectl/Commands.h"
 #include "tools/kelvanectl/IniCommands.h"
 #include "tools/kelvanectl/ProcessCommands.h"
+#include "tools/kelvanectl/VersionCommand.h"
 
 namespace {
 
@@ -42,7 +43,8 @@ void Usage(QTextStream& err) {
            "       kelvanectl ini set FILE SECTION KEY VALUE\n"
            "       kelvanectl ini keys FILE SECTION\n"
            "       kelvanectl ini erase FILE SECTION\n"
-           "       kelvanectl ini delete FILE SECTION KEY\n";
+           "       kelvanectl ini delete FILE SECTION KEY\n"
+           "       kelvanectl version [--url URL]\n";
 }
 
 } // namespace
@@ -85,6 +87,8 @@ int main(int argc, char* argv[]) {
             sigaction(signal, &action, nullptr);
         return kelvane::CommandRun(api, host, strings, args, kelvane::SettingsFilePath(), err, stopRequested);
     }
+    if (command == QLatin1String("version"))
+        return kelvane::CommandVersion(args, strings[kelvane::Msg::Unknown], out, err);
     if (command == QLatin1String("foreground") && args.isEmpty())
         return kelvane::CommandForeground(api, out);
     Usage(err);
