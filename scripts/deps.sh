@@ -6,7 +6,7 @@ set -euo pipefail
 build_pkgs=(cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev libgl-dev libcap-dev
             libxcb1-dev libxcb-ewmh-dev libxcb-res0-dev libcurl4-openssl-dev)
 run_pkgs=(xvfb xauth openbox libgl1-mesa-dri fonts-dejavu-core)
-test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth openbox xdotool x11-utils
+test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev libssl-dev xvfb xauth openbox xdotool x11-utils
            procps util-linux libcap2-bin passwd binutils-mingw-w64-x86-64 cpp desktop-file-utils
            tzdata dpkg libgl1-mesa-dri fonts-dejavu-core)
 
