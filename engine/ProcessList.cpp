@@ -17,14 +17,23 @@ ProcessRow& ProcessList::Append(const QString& caption) {
 void ProcessList::Delete(int index) {
     if (index < 0 || index >= count())
         return;
+    if (observer_ != nullptr)
+        observer_->RowsAboutToBeRemoved(index, index);
     rows_.erase(rows_.begin() + index);
     Reindex();
+    if (observer_ != nullptr)
+        observer_->RowsRemoved();
 }
 
 void ProcessList::Clear() {
+    const bool any = !rows_.empty();
+    if (any && observer_ != nullptr)
+        observer_->RowsAboutToBeRemoved(0, count() - 1);
     rows_.clear();
     byCaption_.clear();
     oddCaptions_ = false;
+    if (any && observer_ != nullptr)
+        observer_->RowsRemoved();
 }
 
 int ProcessList::FindCaption(const QString& caption) const {
@@ -62,9 +71,27 @@ void ProcessList::Select(int index) {
 }
 
 void ProcessList::Sort(const std::function<int(const ProcessRow&, const ProcessRow&)>& compare) {
-    std::stable_sort(rows_.begin(), rows_.end(),
-                     [&compare](const auto& a, const auto& b) { return compare(*a, *b) < 0; });
+    std::vector<int> order(rows_.size()); // order[k]: the old index of the row that goes to k
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<int>(i);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return compare(at(a), at(b)) < 0; });
+    bool moved = false;
+    for (std::size_t k = 0; k < order.size() && !moved; ++k)
+        moved = order[k] != static_cast<int>(k);
+    if (!moved)
+        return;
+    if (observer_ != nullptr)
+        observer_->RowsAboutToBeMoved();
+    std::vector<std::unique_ptr<ProcessRow>> sorted(rows_.size());
+    std::vector<int> newIndex(rows_.size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        sorted[k] = std::move(rows_[static_cast<std::size_t>(order[k])]);
+        newIndex[static_cast<std::size_t>(order[k])] = static_cast<int>(k);
+    }
+    rows_ = std::move(sorted);
     Reindex();
+    if (observer_ != nullptr)
+        observer_->RowsMoved(newIndex);
 }
 
 void ProcessList::Reindex() {

@@ -22,8 +22,24 @@ struct ProcessRow {
     bool selected = false;
 };
 
+// Told of the changes to the rows' places, so that a view over the rows can follow them. New rows
+// are appended at the end and need no notice: a view finds them past the rows it knows.
+class ProcessListObserver {
+public:
+    virtual ~ProcessListObserver() = default;
+    virtual void RowsAboutToBeRemoved(int first, int last) = 0;
+    virtual void RowsRemoved() = 0;
+    // A sort is about to change the rows' order (not called when the order stays as it is).
+    virtual void RowsAboutToBeMoved() = 0;
+    // newIndex[i] is where the row that was at i now stands.
+    virtual void RowsMoved(const std::vector<int>& newIndex) = 0;
+};
+
 class ProcessList {
 public:
+    // At most one observer; null for none.
+    void SetObserver(ProcessListObserver* observer) { observer_ = observer; }
+
     int count() const { return static_cast<int>(rows_.size()); }
     ProcessRow& at(int index) { return *rows_[static_cast<std::size_t>(index)]; }
     const ProcessRow& at(int index) const { return *rows_[static_cast<std::size_t>(index)]; }
@@ -52,6 +68,7 @@ private:
     std::vector<std::unique_ptr<ProcessRow>> rows_;
     QHash<QString, std::vector<int>> byCaption_; // caption -> row indexes, ascending
     bool oddCaptions_ = false;                   // a caption reads as a number it does not spell
+    ProcessListObserver* observer_ = nullptr;
 };
 
 } // namespace kelvane

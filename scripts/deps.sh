@@ -4,11 +4,11 @@
 set -euo pipefail
 
 build_pkgs=(cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev libgl-dev libcap-dev
-            libxcb1-dev libxcb-ewmh-dev libxcb-res0-dev libcurl4-openssl-dev)
-run_pkgs=(xvfb xauth openbox libgl1-mesa-dri fonts-dejavu-core)
+            libxcb1-dev libxcb-ewmh-dev libxcb-res0-dev libcurl4-openssl-dev qt6-svg-dev)
+run_pkgs=(xvfb xauth openbox trayer libgl1-mesa-dri fonts-dejavu-core)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev libssl-dev xvfb xauth openbox xdotool x11-utils
            procps util-linux libcap2-bin passwd binutils-mingw-w64-x86-64 cpp desktop-file-utils
-           tzdata dpkg libgl1-mesa-dri fonts-dejavu-core)
+           tzdata dpkg libgl1-mesa-dri fonts-dejavu-core trayer)
 
 want=("${build_pkgs[@]}")
 case "${1:-}" in

@@ -1,0 +1,177 @@
+#pragma once
+// TFormMain: the main window. It owns everything that runs (the process monitor with its table and
+// rows, the optimizer, the three timers, the tray icon, the CPU graph) and wires the panes: the
+// settings, properties and details groups along the top with the graph, the process list below,
+// the status bar at the bottom. Closing the window hides it to the tray; "Exit" ends Kelvane.
+
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <memory>
+
+#include "app/Menus.h"
+#include "app/StandardSystemMenu.h"
+#include "app/UiServices.h"
+#include "engine/EngineHost.h"
+#include "engine/MessageStrings.h"
+#include "settings/Preferences.h"
+
+class QLabel;
+
+namespace kelvane {
+class ProcessApi;
+class ProcessMonitor;
+class Optimizer;
+namespace graph {
+class TGraphDisplay3D;
+}
+} // namespace kelvane
+
+namespace kelvane::app {
+
+class ProcessListModel;
+class TDetailsGroup;
+class TMainStatusBar;
+class TProcessListView;
+class TPropertiesPanel;
+class TSettingsGroup;
+class TTrayIcon;
+
+class TFormMain : public QMainWindow, public EngineHost {
+public:
+    struct Options {
+        QString settingsPath;
+        int screenWidth = 0;          // ring length; 0: the primary screen's width
+        QString executablePath;       // for the own version text and own-process checks
+    };
+    TFormMain(ProcessApi& api, Options options, UiServices services, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // The shut-down sequence; runs once, by "Exit", a signal, the session's end or destruction.
+    void FormDestroy();
+
+    // ---- Start-up results ----
+    bool StartMinimized() const { return startMinimized_; }
+    bool CheckForNewVersion() const { return checkForNewVersion_; }
+    const QString& OwnVersionText() const { return ownVersion_; }
+    // The version check's hooks: the caption of "Latest Version Available: " (start-up step 19) and
+    // the newer-version offer (step 21). Set by the program entry before it starts the loop.
+    std::function<void(TFormMain&)> checkNetVersion;
+
+    // ---- Handlers ----
+    void TimerRefreshDisplayOn();
+    void TimerOptimizerTimer();
+    void TimerCleanUpTimer();
+    void CheckBoxOptimizeClick();
+    void SuspendedClick();
+    void StayonTopClick();
+    void SwitchKelvane();
+    void ShowSettings1Click();
+    void Exit2Click();
+    void ButtonSaveClick();
+    void MenuCreateDebugFileClick();
+    void OnlineHelp1Click();
+    void CleanUp1Click();
+    void Refresh1Click();
+    void KillSelectedProcess1Click();
+    void SetPriorityClick(std::uint32_t priorityClass);
+    void OpenContainingFolder1Click();
+    void PopupMenuListPopup();
+    void ListViewProcessesColumnClick(int column);
+    void ListViewProcessesSelectItem(int row, bool selected);
+    void SpinEditOptimizerChange();
+    void SpinEditRefreshChange();
+    void SpinEditALUPercChange();
+    void CheckBoxBoostClick();
+    void CheckBoxALUClick();
+
+    // ---- EngineHost ----
+    void MessageBox(const QString& text, MessageKind kind) override;
+    void ShowDetailLabels(const DetailLabels& labels) override;
+    void SetAffinityMarks(const std::vector<bool>& marks) override;
+
+    // ---- Parts, for the program entry, tests and benchmarks ----
+    ProcessMonitor& monitor() { return *monitor_; }
+    Optimizer& optimizer() { return *optimizer_; }
+    const MessageStrings& strings() const { return strings_; }
+    TSettingsGroup& settingsGroup() { return *settings_; }
+    TPropertiesPanel& properties() { return *properties_; }
+    TDetailsGroup& details() { return *details_; }
+    TProcessListView& listView() { return *listView_; }
+    ProcessListModel& listModel() { return *model_; }
+    TMainStatusBar& statusBarPanels() { return *status_; }
+    TTrayIcon& trayIcon() { return *tray_; }
+    graph::TGraphDisplay3D& cpuGraph() { return *graph_; }
+    TMainMenu& mainMenu() { return *menu_; }
+    TPopupMenuList& listMenu() { return *listMenu_; }
+    TPopupMenuTray& trayMenu() { return *trayMenu_; }
+    QTimer& timerRefreshDisplay() { return timerRefresh_; }
+    QTimer& timerOptimizer() { return timerOptimizer_; }
+    QTimer& timerCleanUp() { return timerCleanUp_; }
+    const QString& settingsPath() const { return options_.settingsPath; }
+    UiServices& services() { return services_; }
+    // The preferences as "Save Settings" writes them now.
+    Preferences CurrentPreferences() const;
+    // The selected row's PID, or -1.
+    std::int64_t SelectedPid() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void BuildLayout();
+    void ConnectHandlers();
+    void FormCreate();
+    void FormShow();
+    void FormHide();
+    void LoadIcons();
+    void LoadSettings();
+    void LoadWindowSettings();
+    void SaveWindowSettings();
+    void AdjustTrayIcon(int action);
+    void SyncEngineOptions();
+    void AfterListChange();
+    void SetTimerInterval(QTimer& timer, bool enabled, int ms);
+    void ShowError(const QString& text);
+    QString Format(Msg id, const QStringList& args) const;
+
+    ProcessApi& api_;
+    Options options_;
+    UiServices services_;
+    MessageStrings strings_;
+    std::unique_ptr<ProcessMonitor> monitor_;
+    std::unique_ptr<Optimizer> optimizer_;
+
+    TSettingsGroup* settings_ = nullptr;
+    TPropertiesPanel* properties_ = nullptr;
+    TDetailsGroup* details_ = nullptr;
+    graph::TGraphDisplay3D* graph_ = nullptr;
+    TProcessListView* listView_ = nullptr;
+    ProcessListModel* model_ = nullptr;
+    TMainStatusBar* status_ = nullptr;
+    std::unique_ptr<TMainMenu> menu_;
+    std::unique_ptr<TPopupMenuList> listMenu_;
+    std::unique_ptr<TPopupMenuTray> trayMenu_;
+    std::unique_ptr<TTrayIcon> tray_;
+    TStandardSystemMenu systemMenu_;
+    std::array<QIcon, 6> images_;
+
+    QTimer timerRefresh_;
+    QTimer timerOptimizer_;
+    QTimer timerCleanUp_;
+    bool optimizerTimerEnabled_ = false; // enabled for good by LoadSettings
+    bool refreshTimerEnabled_ = true;
+
+    QString ownVersion_;
+    bool startMinimized_ = false;
+    bool checkForNewVersion_ = true;
+    bool destroyed_ = false;
+    bool created_ = false;
+    std::int64_t selectedPid_ = -1; // the PID whose selection handler ran last
+};
+
+} // namespace kelvane::app

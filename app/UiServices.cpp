@@ -1,0 +1,18 @@
+#include "app/UiServices.h"
+
+#include <QDesktopServices>
+
+namespace kelvane::app {
+
+UiServices UiServices::Desktop() {
+    UiServices services;
+    services.messageBox = [](QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                             QMessageBox::StandardButtons buttons) {
+        QMessageBox box(icon, title, text, buttons, parent);
+        return static_cast<QMessageBox::StandardButton>(box.exec());
+    };
+    services.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    return services;
+}
+
+} // namespace kelvane::app

@@ -1,0 +1,91 @@
+// kelvane: the desktop program. Creates the forms in their order, runs the event loop until
+// "Exit", a termination signal or the end of the desktop session, then runs the shut-down that
+// gives every process the class it had.
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdlib>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/FormMain.h"
+#include "dialogs/AboutBox.h"
+#include "dialogs/FormSetShutdownDateTime.h"
+#include "dialogs/FormSettings.h"
+#include "platform/linux/LinuxProcessApi.h"
+#include "settings/SettingsLocation.h"
+#include "update/PublisherUrls.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+kelvane::app::TFormMain* mainWindow = nullptr;
+
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+// SIGTERM, SIGINT and SIGHUP end Kelvane as "Exit" does: the handler only wakes the event loop.
+void CatchTerminationSignals(QApplication& app) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
+        QApplication::exit(0); // not quit(): that asks the windows, and closing only hides
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
+// Where the event loop is left without returning (the X connection breaks and the platform ends
+// the program), the shut-down still restores the classes.
+void ShutDownAtExit() {
+    if (mainWindow != nullptr)
+        mainWindow->FormDestroy();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kelvane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Kelvane"));
+    QApplication::setDesktopFileName(QStringLiteral("kelvane"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/mainicon.svg")));
+    app.setProperty("helpFile", kelvane::HelpPageUrl());
+    QApplication::setQuitOnLastWindowClosed(false); // closing the window hides it to the tray
+    CatchTerminationSignals(app);
+
+    kelvane::LinuxProcessApi api;
+    const QString settingsPath = kelvane::SettingsFilePath();
+    kelvane::app::TFormMain formMain(api, {settingsPath, 0, QCoreApplication::applicationFilePath()},
+                                     kelvane::app::UiServices::Desktop());
+    mainWindow = &formMain;
+    std::atexit(ShutDownAtExit);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &formMain, [&formMain] { formMain.FormDestroy(); });
+
+    kelvane::TFormSettings formSettings(settingsPath);
+    kelvane::TAboutBox aboutBox(formSettings, formMain.OwnVersionText());
+    kelvane::TFormSetShutdownDateTime formSetShutdownDateTime;
+    kelvane::TFormProcessInformation formProcessInformation;
+
+    if (!formMain.StartMinimized())
+        formMain.show();
+    if (aboutBox.SplashShown())
+        aboutBox.raise();
+    if (formMain.checkNetVersion)
+        formMain.checkNetVersion(formMain);
+
+    const int status = QApplication::exec();
+    formMain.FormDestroy();
+    mainWindow = nullptr;
+    return status;
+}
