@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <thread>
 
 #include "app/CpuGraphFeed.h"
 #include "app/CpuGraphSetup.h"
@@ -73,7 +74,13 @@ TFormMain::TFormMain(ProcessApi& api, Options options, UiServices services, QWid
     FormCreate();
 }
 
-TFormMain::~TFormMain() { FormDestroy(); }
+TFormMain::~TFormMain() {
+    FormDestroy();
+    if (versionReceiver_) {
+        const std::lock_guard<std::mutex> guard(versionReceiver_->lock);
+        versionReceiver_->window = nullptr;
+    }
+}
 
 void TFormMain::BuildLayout() {
     menu_ = std::make_unique<TMainMenu>(menuBar());
@@ -197,6 +204,11 @@ void TFormMain::ConnectHandlers() {
         StayonTopClick();
     });
     connect(m.OnlineHelp1, &QAction::triggered, this, [this] { OnlineHelp1Click(); });
+    connect(m.MenuVersionOnline, &QAction::triggered, this, [this] {
+        if (services_.openUrl)
+            services_.openUrl(QUrl(HomePageUrl()));
+    });
+    // "Settings...", "Configuration Wizzard..." and "About..." open their dialogs with the dialogs.
     connect(m.MenuCreateDebugFile, &QAction::triggered, this, [this] { MenuCreateDebugFileClick(); });
 
     TPopupMenuTray& t = *trayMenu_;
@@ -286,6 +298,50 @@ void TFormMain::FormDestroy() {
     monitor_->ReleaseLibrary();            // 3
     SetPrivileges(api_, false);            // 4
     AdjustTrayIcon(TTrayIcon::NIM_DELETE); // 6
+    if (versionReceiver_) {
+        const std::lock_guard<std::mutex> guard(versionReceiver_->lock);
+        versionReceiver_->window = nullptr;
+    }
+}
+
+void TFormMain::StartVersionCheck(std::function<VersionFetch()> fetch) {
+    if (!fetch)
+        fetch = [] { return FetchVersionText(VersionFileUrl()); };
+    versionReceiver_ = std::make_shared<VersionReceiver>();
+    versionReceiver_->window = this;
+    std::thread([receiver = versionReceiver_, fetch = std::move(fetch)] {
+        const VersionFetch result = fetch();
+        const std::lock_guard<std::mutex> guard(receiver->lock);
+        if (receiver->window != nullptr)
+            QMetaObject::invokeMethod(
+                receiver->window, [window = receiver->window, result] { window->ApplyVersionCheck(result); },
+                Qt::QueuedConnection);
+    }).detach(); // bounded by the fetch's time-outs; a window that went meanwhile is not told
+}
+
+void TFormMain::ApplyVersionCheck(const VersionFetch& fetch) {
+    // 19: the caption. The text is the server's: "&" would otherwise mark a shortcut.
+    QString caption = VersionMenuCaption(fetch, strings_[Msg::LatestVersionAvailable], strings_[Msg::Unknown]);
+    menu_->MenuVersionOnline->setText(caption.replace(u'&', QStringLiteral("&&")));
+    versionCheckDone_ = true;
+    // 21: the offer, with the same text.
+    if (!checkForNewVersion_)
+        return;
+    TVersionUpdate update;
+    if (!update.IsNewerVersionAvailable(fetch.text))
+        return;
+    VersionDialogHost host;
+    host.ask = [this](const QString& text, VersionQuestion buttons) {
+        const auto answer = services_.messageBox(
+            this, QMessageBox::Information, QStringLiteral("Kelvane"), text,
+            buttons == VersionQuestion::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+        return answer == QMessageBox::Yes;
+    };
+    host.openUrl = [this](const QString& url) {
+        if (services_.openUrl)
+            services_.openUrl(QUrl(url));
+    };
+    update.IsNewerVersionAvailableDialog(fetch.text, host);
 }
 
 void TFormMain::LoadIcons() {
@@ -401,15 +457,16 @@ bool TFormMain::event(QEvent* event) {
 
 void TFormMain::FormShow() {
     monitor_->flags.windowVisible = true;
-    graph_->Clear();
-    InitializeCPUGraph(*graph_);
+    if (graph_->Items.Count() == 0)
+        InitializeCPUGraph(*graph_);
 }
 
 void TFormMain::FormHide() {
     listView_->ClearSelection();
     monitor_->flags.windowVisible = false;
     monitor_->overallUsage.Clear();
-    graph_->Clear();
+    graph_->Items.Clear(); // the device goes with the item
+    graph_->D3DFree(false);
 }
 
 // ---- Timers ----

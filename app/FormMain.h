@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <array>
 #include <memory>
+#include <mutex>
 
 #include "app/Menus.h"
 #include "app/StandardSystemMenu.h"
@@ -15,6 +16,7 @@
 #include "engine/EngineHost.h"
 #include "engine/MessageStrings.h"
 #include "settings/Preferences.h"
+#include "update/VersionUpdate.h"
 
 class QLabel;
 
@@ -54,9 +56,13 @@ public:
     bool StartMinimized() const { return startMinimized_; }
     bool CheckForNewVersion() const { return checkForNewVersion_; }
     const QString& OwnVersionText() const { return ownVersion_; }
-    // The version check's hooks: the caption of "Latest Version Available: " (start-up step 19) and
-    // the newer-version offer (step 21). Set by the program entry before it starts the loop.
-    std::function<void(TFormMain&)> checkNetVersion;
+    // The version check of start-up: one fetch of the version file on a worker thread, whose text
+    // then sets the caption of "Latest Version Available: " and, with "CheckForNewVersion", is
+    // compared and offered. `fetch` runs on the worker (tests give their own).
+    void StartVersionCheck(std::function<VersionFetch()> fetch = {});
+    // The fetched text arrived (on the GUI thread).
+    void ApplyVersionCheck(const VersionFetch& fetch);
+    bool VersionCheckDone() const { return versionCheckDone_; }
 
     // ---- Handlers ----
     void TimerRefreshDisplayOn();
@@ -172,6 +178,13 @@ private:
     bool destroyed_ = false;
     bool created_ = false;
     std::int64_t selectedPid_ = -1; // the PID whose selection handler ran last
+    // The version check's worker reports here while the window lives.
+    struct VersionReceiver {
+        std::mutex lock;
+        TFormMain* window = nullptr;
+    };
+    std::shared_ptr<VersionReceiver> versionReceiver_;
+    bool versionCheckDone_ = false;
 };
 
 } // namespace kelvane::app

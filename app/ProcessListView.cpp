@@ -116,6 +116,17 @@ void TProcessListView::ShowSortIndicator(int column, bool ascending) {
     horizontalHeader()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
+void TProcessListView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+    // A row that goes takes its selection with it: the view would otherwise select a neighbour,
+    // and the properties panel would show another process than the one the user chose.
+    const int selected = SelectedRow();
+    if (selected >= start && selected <= end) {
+        ClearSelection();
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+    QTableView::rowsAboutToBeRemoved(parent, start, end);
+}
+
 bool TProcessListView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Paint)
         ++paints_;

@@ -39,6 +39,7 @@ public:
 
 protected:
     bool viewportEvent(QEvent* event) override;
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
 
 private:
     ProcessListModel* model_ = nullptr;

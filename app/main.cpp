@@ -15,6 +15,7 @@
 #include "dialogs/FormSettings.h"
 #include "platform/linux/LinuxProcessApi.h"
 #include "settings/SettingsLocation.h"
+#include "update/HttpFetch.h"
 #include "update/PublisherUrls.h"
 
 namespace {
@@ -63,6 +64,7 @@ int main(int argc, char* argv[]) {
     app.setProperty("helpFile", kelvane::HelpPageUrl());
     QApplication::setQuitOnLastWindowClosed(false); // closing the window hides it to the tray
     CatchTerminationSignals(app);
+    kelvane::InitNetwork();
 
     kelvane::LinuxProcessApi api;
     const QString settingsPath = kelvane::SettingsFilePath();
@@ -81,8 +83,7 @@ int main(int argc, char* argv[]) {
         formMain.show();
     if (aboutBox.SplashShown())
         aboutBox.raise();
-    if (formMain.checkNetVersion)
-        formMain.checkNetVersion(formMain);
+    formMain.StartVersionCheck(); // start-up steps 19 and 21, without holding the window back
 
     const int status = QApplication::exec();
     formMain.FormDestroy();

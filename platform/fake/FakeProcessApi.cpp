@@ -171,6 +171,8 @@ void FakeProcessApi::ReleaseEnumeration() {
 
 bool FakeProcessApi::EnumProcesses(std::vector<Pid>& pids) {
     Record(QStringLiteral("EnumProcesses"));
+    if (onEnumProcesses)
+        onEnumProcesses();
     pids.clear();
     if (!bound_)
         return Fail(PortError::NotBound);

@@ -3,6 +3,7 @@
 // Every call is recorded in a log ("OpenProcess 1552 42", "SetPriorityClass 42 128", ...).
 
 #include <QStringList>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -44,6 +45,8 @@ public:
     void SetSelfPid(Pid pid) { self_ = pid; }
     void SetSystemPid(Pid pid) { systemPid_ = pid; }
     void AdvanceCounter(std::int64_t ticks) { counter_ += ticks; }
+    // Runs at every enumeration (a test may throw from it, or open a nested event loop).
+    std::function<void()> onEnumProcesses;
     // Privileges the platform knows by name, and which are enabled.
     const std::set<int>& EnabledPrivileges() const { return enabledPrivileges_; }
     const QStringList& Log() const { return log_; }
