@@ -1,0 +1,137 @@
+// The window on a real X display with a window manager: the tray icon docked in a notification area
+// (trayer) and driven by real clicks (xdotool), and, without a notification area, closing that
+// minimizes instead of hiding. CTest runs this file twice: under Xvfb + openbox + trayer for the
+// TrayX tests and under Xvfb + openbox alone for NoTrayX.
+
+#include <QGuiApplication>
+#include <QMap>
+#include <QApplication>
+#include <QProcess>
+#include <QTest>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+
+#include "app/ProcessListView.h"
+#include "app/SettingsGroup.h"
+#include "app/TrayIcon.h"
+#include "engine/ProcessMonitor.h"
+#include "tests/support/WindowFixture.h"
+
+using namespace kelvane;
+using namespace kelvane::app;
+using kelvane::test::WaitFor;
+
+namespace {
+
+bool OnX() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+class TrayX : public kelvane::test::WindowFixture {
+protected:
+    void SetUp() override {
+        if (!OnX())
+            GTEST_SKIP() << "no X display (platform " << QGuiApplication::platformName().toStdString() << ")";
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            GTEST_SKIP() << "xdotool is not installed";
+        if (!WaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 5000))
+            GTEST_SKIP() << "no notification area on this display (trayer not running)";
+        Settings("[Preferences]\nStartMinimzed=1\n");
+        Start();
+        ASSERT_TRUE(WaitFor([] { return !PanelCentre().isNull(); })) << "the icon was not docked";
+    }
+    // A click of `button` (1 left, 2 middle, 3 right) on the docked icon: the middle of trayer's panel,
+    // which holds only this icon (Qt's own geometry of an embedded icon is not global on every
+    // notification area).
+    void ClickIcon(int button) {
+        const QPoint at = PanelCentre();
+        ASSERT_FALSE(at.isNull()) << "trayer's panel was not found";
+        ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
+                                    {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                                     QStringLiteral("click"), QString::number(button)}),
+                  0);
+    }
+    static QString Run(const QStringList& args) {
+        QProcess process;
+        process.start(QStringLiteral("xdotool"), args);
+        process.waitForFinished(5000);
+        return QString::fromLocal8Bit(process.readAllStandardOutput());
+    }
+    static QPoint PanelCentre() {
+        for (const QString& id : Run({QStringLiteral("search"), QStringLiteral("--class"), QStringLiteral("trayer")})
+                                     .split(u'\n', Qt::SkipEmptyParts)) {
+            if (Run({QStringLiteral("getwindowname"), id}).trimmed() != QLatin1String("panel"))
+                continue;
+            QMap<QString, int> g;
+            for (const QString& line : Run({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id})
+                                           .split(u'\n', Qt::SkipEmptyParts))
+                g[line.section(u'=', 0, 0)] = line.section(u'=', 1).toInt();
+            if (g.value(QStringLiteral("WIDTH")) > 8) // an empty panel is a few pixels wide
+                return {g[QStringLiteral("X")] + g[QStringLiteral("WIDTH")] / 2,
+                        g[QStringLiteral("Y")] + g[QStringLiteral("HEIGHT")] / 2};
+        }
+        return {};
+    }
+};
+
+class NoTrayX : public kelvane::test::WindowFixture {
+protected:
+    void SetUp() override {
+        if (!OnX())
+            GTEST_SKIP() << "no X display";
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            GTEST_SKIP() << "a notification area is running on this display";
+    }
+};
+
+} // namespace
+
+TEST_F(TrayX, TheIconIsDockedWithTheOfflineTip) {
+    EXPECT_TRUE(window->trayIcon().IsDocked());
+    EXPECT_EQ(window->trayIcon().Tip(), QStringLiteral("Offline"));
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(TrayX, LeftClickShowsTheWindow) {
+    ClickIcon(1);
+    EXPECT_TRUE(WaitFor([this] { return window->isVisible(); }));
+    EXPECT_TRUE(window->monitor().flags.windowVisible);
+}
+
+TEST_F(TrayX, MiddleClickSwitchesTheOptimizer) {
+    ClickIcon(2);
+    ASSERT_TRUE(WaitFor([this] { return window->settingsGroup().CheckBoxOptimize->isChecked(); }));
+    EXPECT_TRUE(window->settingsGroup().CheckBoxRefreshProfiles->isChecked());
+    window->TimerRefreshDisplayOn();
+    EXPECT_TRUE(window->trayIcon().Tip().startsWith(QStringLiteral("Opt: "))) << window->trayIcon().Tip().toStdString();
+    EXPECT_TRUE(window->trayIcon().Tip().contains(QStringLiteral("\nRef: ")));
+    // A second press within the double-click time is a double click, which the icon does not take
+    // as a middle click: click again as a person would, a moment later.
+    QTest::qWait(QApplication::doubleClickInterval() + 150);
+    ClickIcon(2);
+    EXPECT_TRUE(WaitFor([this] { return !window->settingsGroup().CheckBoxOptimize->isChecked(); }));
+    EXPECT_EQ(window->trayIcon().Tip(), QStringLiteral("Offline"));
+}
+
+TEST_F(TrayX, RightClickOpensTheTrayMenu) {
+    ClickIcon(3);
+    ASSERT_TRUE(WaitFor([this] { return window->trayMenu().menu.isVisible(); }));
+    window->trayMenu().menu.close();
+    EXPECT_TRUE(window->trayIcon().IsDocked());
+}
+
+TEST_F(TrayX, ClosingHidesToTheTray) {
+    ClickIcon(1);
+    ASSERT_TRUE(WaitFor([this] { return window->isVisible(); }));
+    window->close();
+    EXPECT_TRUE(WaitFor([this] { return !window->isVisible(); }));
+    EXPECT_FALSE(window->monitor().flags.windowVisible);
+    EXPECT_TRUE(window->trayIcon().IsDocked());
+}
+
+TEST_F(NoTrayX, ClosingMinimizesSoTheWindowStaysReachable) {
+    Start();
+    window->show();
+    ASSERT_TRUE(WaitFor([this] { return window->isVisible(); }));
+    window->close();
+    EXPECT_TRUE(WaitFor([this] { return window->isMinimized(); }));
+    EXPECT_TRUE(window->isVisible());
+}
