@@ -19,10 +19,7 @@ namespace {
 QString Flag(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
 
 // The temporary settings copy as text lines, whatever its encoding.
-std::optional<QStringList> ReadLines(const QString& path, QString* error) {
-    const std::optional<QByteArray> bytes = ReadWholeFile(path, error);
-    if (!bytes)
-        return std::nullopt;
+QStringList TextLines(const QByteArray* bytes) {
     QString text;
     if (bytes->startsWith("\xFF\xFE")) {
         text = QString(reinterpret_cast<const QChar*>(bytes->constData() + 2), (bytes->size() - 2) / 2);
@@ -61,15 +58,18 @@ bool CreateDebugFile(Pid currentPid, const ProcessMonitor& monitor, const Prefer
                      const QString& settingsPath, QString* error, QString* dumpPath) {
     const QString tempPath = BesideSettingsFile(settingsPath, kDumpTempFileName);
     const QString logPath = BesideSettingsFile(settingsPath, kDumpFileName);
-    QFile::remove(tempPath); // a fresh copy, not an update of one a failed dump left
-    const IniResult saved = SaveSettings(tempPath, preferences, monitor);
-    if (!saved) {
-        *error = saved.error;
+    // The copy and the dump are new files, never written through whatever stands at their names
+    // (in a shared folder that may be another user's link); the copy's lines are taken from the
+    // bytes written, not read back from a name someone else could have replaced meanwhile.
+    IniDocument copy(IniDocument::Encoding::Utf16Le);
+    SettingsBatch(preferences, monitor).ApplyTo(copy);
+    const QByteArray copyBytes = copy.Serialize();
+    QString reason;
+    if (!WriteNewFile(tempPath, copyBytes, &reason)) {
+        *error = QStringLiteral("Unable to write to %1").arg(tempPath);
         return false;
     }
-    const std::optional<QStringList> settingsLines = ReadLines(tempPath, error);
-    if (!settingsLines)
-        return false;
+    const QStringList settingsLines = TextLines(&copyBytes);
     QFile::remove(tempPath);
 
     const QLocale locale = QLocale::system();
@@ -80,7 +80,7 @@ bool CreateDebugFile(Pid currentPid, const ProcessMonitor& monitor, const Prefer
           << QStringLiteral("Please send in conjunction to kelvane-bugs@users.noreply.invalid when reporting bugs "
                             "and crashes.")
           << QStringLiteral(" ");
-    lines += *settingsLines;
+    lines += settingsLines;
     lines << QStringLiteral(" ") << QStringLiteral("Current PID:       ") + QString::number(currentPid)
           << QStringLiteral("Current Boost PID: ") + QString::number(monitor.BoostPID) << QStringLiteral(" ");
     monitor.table().ForEachInUse([&lines](Pid pid, const TProcess& r) {
@@ -102,9 +102,7 @@ bool CreateDebugFile(Pid currentPid, const ProcessMonitor& monitor, const Prefer
               << QStringLiteral("CPUAffinity:     ") + QString::number(r.CPUAffinity) << QStringLiteral(" ");
     });
     const QByteArray text = (lines.join(u'\n') + u'\n').toUtf8();
-    QString reason;
-    if (!UpdateFile(
-            logPath, [&text](const std::optional<QByteArray>&) { return std::optional<QByteArray>(text); }, &reason)) {
+    if (!WriteNewFile(logPath, text, &reason)) {
         *error = QStringLiteral("Unable to write to %1").arg(logPath);
         return false;
     }

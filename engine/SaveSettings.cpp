@@ -11,6 +11,10 @@ QString ProfileAffinityText(std::uint64_t mask) {
 }
 
 IniResult SaveSettings(const QString& fileName, const Preferences& preferences, const ProcessMonitor& monitor) {
+    return IniFile(fileName).Apply(SettingsBatch(preferences, monitor));
+}
+
+IniBatch SettingsBatch(const Preferences& preferences, const ProcessMonitor& monitor) {
     IniBatch batch;
     WritePreferences(preferences, batch);
     const ProcessList& list = monitor.list();
@@ -39,7 +43,7 @@ IniResult SaveSettings(const QString& fileName, const Preferences& preferences, 
             put(QStringLiteral("Shutdown daily"), IniBoolText(record->DailyShutDown));
         }
     }
-    return IniFile(fileName).Apply(batch);
+    return batch;
 }
 
 } // namespace kelvane

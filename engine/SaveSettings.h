@@ -14,6 +14,8 @@ class ProcessMonitor;
 // a shutdown time, into the section named by its executable path. One replacement of the file. A
 // process whose name cannot be a section (it holds a line break) is skipped; nothing is ever removed.
 IniResult SaveSettings(const QString& fileName, const Preferences& preferences, const ProcessMonitor& monitor);
+// The changes "Save Settings" makes, as one batch.
+IniBatch SettingsBatch(const Preferences& preferences, const ProcessMonitor& monitor);
 
 // The profile keys of a process, as "Save Settings" writes them, for tests and the dump.
 QString ProfileAffinityText(std::uint64_t mask);

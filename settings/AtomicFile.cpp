@@ -84,22 +84,109 @@ QString ResolveWriteTarget(const QString& path) {
     return target;
 }
 
-std::optional<QByteArray> ReadWholeFile(const QString& path, QString* reason) {
-    QFile file(path);
-    if (!file.exists())
-        return std::nullopt;
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (reason != nullptr)
-            *reason = file.errorString();
-        return std::nullopt;
+std::optional<QString> FollowedTarget(const QString& path, QString* reason) {
+    QString target = QFileInfo(path).absoluteFilePath();
+    const uid_t self = ::geteuid();
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(target).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return target; // the file itself, or a new one
+        if (st.st_uid != self && st.st_uid != 0) {
+            if (reason != nullptr)
+                *reason = QStringLiteral("%1 is a symbolic link of another user").arg(target);
+            return std::nullopt;
+        }
+        target = QFileInfo(target).symLinkTarget(); // absolute, relative links resolved against their folder
     }
-    return file.readAll();
+    if (reason != nullptr)
+        *reason = Reason(ELOOP);
+    return std::nullopt;
+}
+
+namespace {
+
+enum class Read { Done, Absent, Failed };
+
+// Reads a regular file without ever blocking (O_NONBLOCK: a FIFO does not wait for a writer) and
+// without following a link at the last step (the caller has resolved the links it follows).
+Read ReadRegularFile(const QByteArray& name, QByteArray& bytes, struct stat& st, QString* reason) {
+    Fd fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (errno == ENOENT)
+            return Read::Absent;
+        if (reason != nullptr)
+            *reason = Reason(errno);
+        return Read::Failed;
+    }
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (reason != nullptr)
+            *reason = QStringLiteral("%1 is not a regular file").arg(QFile::decodeName(name));
+        return Read::Failed;
+    }
+    bytes.clear();
+    bytes.reserve(static_cast<qsizetype>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            if (reason != nullptr)
+                *reason = Reason(errno);
+            return Read::Failed;
+        }
+        if (n == 0)
+            return Read::Done;
+        bytes.append(buffer, n);
+    }
+}
+
+} // namespace
+
+std::optional<QByteArray> ReadWholeFile(const QString& path, QString* reason) {
+    const std::optional<QString> target = FollowedTarget(path, reason);
+    if (!target)
+        return std::nullopt;
+    QByteArray bytes;
+    struct stat st {};
+    if (ReadRegularFile(QFile::encodeName(*target), bytes, st, reason) != Read::Done)
+        return std::nullopt;
+    return bytes;
+}
+
+bool WriteNewFile(const QString& path, const QByteArray& bytes, QString* reason) {
+    const QFileInfo info(QFileInfo(path).absoluteFilePath());
+    const QByteArray dirName = QFile::encodeName(info.absolutePath());
+    const QByteArray targetName = QFile::encodeName(info.absoluteFilePath());
+    // mkostemp creates with O_EXCL: a name that exists, a link included, is never opened.
+    QByteArray tempName = dirName + "/." + QFile::encodeName(info.fileName()) + ".new-XXXXXX";
+    Fd temp(::mkostemp(tempName.data(), O_CLOEXEC));
+    if (temp.get() < 0) {
+        *reason = Reason(errno);
+        return false;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    bool ok = WriteAll(temp.get(), bytes) && ::fchmod(temp.get(), 0666 & ~mask) == 0 && ::fsync(temp.get()) == 0;
+    const int savedErrno = errno;
+    ::close(temp.release());
+    // The rename replaces what stands at the path, a link itself rather than its target.
+    if (!ok || ::rename(tempName.constData(), targetName.constData()) != 0) {
+        const int why = ok ? errno : savedErrno;
+        ::unlink(tempName.constData());
+        *reason = Reason(why);
+        return false;
+    }
+    return true;
 }
 
 bool UpdateFile(const QString& path,
                 const std::function<std::optional<QByteArray>(const std::optional<QByteArray>& current)>& change,
                 QString* reason) {
-    const QString target = ResolveWriteTarget(path);
+    const std::optional<QString> followed = FollowedTarget(path, reason);
+    if (!followed)
+        return false;
+    const QString target = *followed;
     const QFileInfo info(target);
     const QByteArray dirName = QFile::encodeName(info.absolutePath());
     const QByteArray fileName = QFile::encodeName(info.fileName());
@@ -115,20 +202,23 @@ bool UpdateFile(const QString& path,
         return false;
     }
 
-    // The current content, read under the lock so that no other writer's change is lost.
+    // The current content, read under the lock so that no other writer's change is lost. The read
+    // cannot block: it opens only a regular file, without waiting.
     std::optional<QByteArray> current;
     struct stat st {};
-    const bool exists = ::stat(targetName.constData(), &st) == 0;
+    QByteArray bytes;
+    const Read read = ReadRegularFile(targetName, bytes, st, reason);
+    if (read == Read::Failed)
+        return false;
+    const bool exists = read == Read::Done;
     if (exists) {
         // A read-only file stays as it is, even for root.
         errno = 0;
-    if ((st.st_mode & 0222) == 0 || ::access(targetName.constData(), W_OK) != 0) {
+        if ((st.st_mode & 0222) == 0 || ::access(targetName.constData(), W_OK) != 0) {
             *reason = Reason(errno != 0 ? errno : EACCES);
             return false;
         }
-        current = ReadWholeFile(target, reason);
-        if (!current)
-            return false;
+        current = std::move(bytes);
     }
     const std::optional<QByteArray> replacement = change(current);
     if (!replacement)

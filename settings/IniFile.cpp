@@ -35,8 +35,8 @@ IniResult IniFile::Failure(const QString& reason) const {
     return IniResult{false, QStringLiteral("Unable to write to %1").arg(path_), reason};
 }
 
-IniDocument IniFile::Load() const {
-    const std::optional<QByteArray> bytes = ReadWholeFile(path_);
+IniDocument IniFile::Load(QString* reason) const {
+    const std::optional<QByteArray> bytes = ReadWholeFile(path_, reason);
     return bytes ? IniDocument::Parse(*bytes) : IniDocument();
 }
 

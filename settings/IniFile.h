@@ -57,8 +57,9 @@ public:
     const QString& path() const { return path_; }
 
     // The whole file as it is now, for reading many keys in one go. An absent or unreadable file
-    // gives an empty document (every key absent).
-    IniDocument Load() const;
+    // gives an empty document (every key absent); `reason` tells why a file that is there could not
+    // be read (not a regular file, a link that is not followed, ...), and stays empty otherwise.
+    IniDocument Load(QString* reason = nullptr) const;
 
     // The key's value (at most 2047 characters); nothing when absent.
     std::optional<QString> ReadString(const QString& section, const QString& key) const;

@@ -9,6 +9,7 @@
 #include <QTextStream>
 #include <QTemporaryDir>
 #include <csignal>
+#include <functional>
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -429,4 +430,81 @@ TEST_F(IniFileTest, KelvanectlIniCommands) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(refused.err.startsWith(QStringLiteral("Unable to write to ") + path));
     EXPECT_EQ(run({"frobnicate", "S"}).status, 2);
+}
+
+namespace {
+
+// Runs `body` in a forked child and returns its exit status, or -1 when it has not ended within
+// `timeoutMs` (it is killed then): an operation that blocks fails the test instead of hanging it.
+int InChildWithin(int timeoutMs, const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(body());
+    for (int waited = 0; waited < timeoutMs; waited += 10) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        ::usleep(10000);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+} // namespace
+
+TEST_F(IniFileTest, FilesThatAreNoSettingsFilesAreRefusedWithoutBlocking) {
+    struct Case {
+        const char* name;
+        std::function<void(const QString&)> make;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"fifo", [](const QString& p) { ::mkfifo(QFile::encodeName(p).constData(), 0600); }, "is not a regular file"},
+        {"device", [](const QString& p) { QFile::link(QStringLiteral("/dev/zero"), p); }, "is not a regular file"},
+        {"loop",
+         [this](const QString& p) {
+             QFile::link(dir.filePath(QStringLiteral("loop-b")), p);
+             QFile::link(p, dir.filePath(QStringLiteral("loop-b")));
+         },
+         "Too many levels of symbolic links"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString bad = dir.filePath(QString::fromLatin1(c.name) + QStringLiteral(".ini"));
+        c.make(bad);
+        const int status = InChildWithin(3000, [&] {
+            IniFile file(bad);
+            QString reason;
+            const bool readRefused = file.Load(&reason).Keys(QStringLiteral("Preferences")).isEmpty() &&
+                                     reason.contains(QLatin1String(c.reason));
+            const IniResult written = file.WriteString(QStringLiteral("Preferences"), QStringLiteral("ALU"), QStringLiteral("1"));
+            const bool writeRefused = !written && written.reason.contains(QLatin1String(c.reason));
+            // The folder's lock is free again: another file there can be written.
+            const bool other = IniFile(path).WriteString(QStringLiteral("P"), QStringLiteral("k"), QStringLiteral("v")).ok;
+            return readRefused && writeRefused && other ? 0 : 1;
+        });
+        EXPECT_EQ(status, 0) << "-1: blocked";
+        EXPECT_FALSE(QFileInfo(bad).isFile() && !QFileInfo(bad).isSymLink()) << "replaced by a regular file";
+    }
+}
+
+TEST_F(IniFileTest, ALinkOfAnotherUserIsNeverFollowed) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting another user's link needs root";
+    const QString secret = dir.filePath(QStringLiteral("root-only"));
+    WriteBytes(secret, "[Secret]\nkey=1\n");
+    ASSERT_TRUE(QFile::link(secret, path));
+    ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    IniFile file(path);
+    QString reason;
+    EXPECT_FALSE(file.Load(&reason).HasSection(QStringLiteral("Secret")));
+    EXPECT_TRUE(reason.contains(QLatin1String("symbolic link of another user"))) << reason.toStdString();
+    EXPECT_FALSE(file.WriteString(QStringLiteral("Preferences"), QStringLiteral("ALU"), QStringLiteral("1")));
+    EXPECT_EQ(ReadBytes(secret), QByteArray("[Secret]\nkey=1\n"));
+    // Root's own link is followed, as the user's own is.
+    ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), 0, 0), 0);
+    EXPECT_TRUE(file.WriteString(QStringLiteral("Preferences"), QStringLiteral("ALU"), QStringLiteral("1")));
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(IniFile(secret).ReadString(QStringLiteral("Preferences"), QStringLiteral("ALU")), QStringLiteral("1"));
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <random>
 
@@ -653,6 +654,28 @@ TEST_F(OptimizerTest, SaveSettingsWritesProfilesInRowOrder) {
     EXPECT_TRUE(file.Keys(QStringLiteral("/usr/bin/not managed")).isEmpty());
     EXPECT_EQ(file.ReadString(kPreferencesSection, QStringLiteral("ALU")), QStringLiteral("1"));
     EXPECT_EQ(file.Keys(QStringLiteral("/usr/bin/twice")).size(), 7);
+}
+
+TEST_F(OptimizerTest, TheDumpAndItsCopyNeverWriteThroughAPlantedLink) {
+    Add(100, "/usr/bin/app");
+    const QString victim = dir.filePath(QStringLiteral("root-only"));
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("kept");
+    }
+    for (const char* name : {"kelvane_crash.log", "kelvane.tmp"}) {
+        SCOPED_TRACE(name);
+        const QString planted = dir.filePath(QLatin1String(name));
+        QFile::remove(planted);
+        ASSERT_TRUE(QFile::link(victim, planted));
+        QString error;
+        ASSERT_TRUE(CreateDebugFile(0, monitor, Preferences(), settingsPath, &error)) << error.toStdString();
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), QByteArray("kept"));
+        EXPECT_FALSE(QFileInfo(dir.filePath(QStringLiteral("kelvane_crash.log"))).isSymLink());
+    }
 }
 
 TEST_F(OptimizerTest, DumpListsEveryRecordWithAlignedLabels) {

@@ -24,8 +24,19 @@ int CommandIni(const QStringList& args, QTextStream& out, QTextStream& err) {
     }
     IniFile file(args[1]);
     const QString& section = args[2];
+    // Reads say why a file that is there cannot be read, rather than take it for an empty one.
+    auto load = [&file, &err](IniDocument& doc) {
+        QString reason;
+        doc = file.Load(&reason);
+        if (!reason.isEmpty())
+            err << "kelvanectl: " << file.path() << ": " << reason << '\n';
+        return reason.isEmpty();
+    };
+    IniDocument doc;
     if (verb == QLatin1String("get") && (count == 4 || count == 5)) {
-        const std::optional<QString> value = file.ReadString(section, args[3]);
+        if (!load(doc))
+            return 1;
+        const std::optional<QString> value = doc.Read(section, args[3]);
         if (value) {
             out << *value << '\n';
             return 0;
@@ -39,7 +50,9 @@ int CommandIni(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (verb == QLatin1String("set") && count == 5)
         return Report(file.WriteString(section, args[3], args[4]), err);
     if (verb == QLatin1String("keys") && count == 3) {
-        for (const QString& key : file.Keys(section))
+        if (!load(doc))
+            return 1;
+        for (const QString& key : doc.Keys(section))
             out << key << '\n';
         return 0;
     }
