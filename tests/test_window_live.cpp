@@ -1,0 +1,108 @@
+// The window and the kelvane program on real processes, in a private PID namespace (CTest's
+// wrapper): a child the test starts is listed, managed at High with "Max." and the optimizer, and
+// given back its exact nice value by "Exit" and by the termination signals.
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "app/ProcessListView.h"
+#include "app/PropertiesPanel.h"
+#include "app/SettingsGroup.h"
+#include "engine/ProcessMonitor.h"
+#include "platform/linux/LinuxProcessApi.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/WindowFixture.h"
+
+using namespace kelvane;
+using namespace kelvane::app;
+using kelvane::test::ChildProcess;
+using kelvane::test::TestChildPath;
+using kelvane::test::WaitFor;
+
+namespace {
+
+int NiceOf(pid_t pid) {
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(pid));
+    return errno == 0 ? nice : 1000;
+}
+
+// Only where nothing else can be reached: PID 1 is this namespace's first process.
+bool InOwnNamespace() { return ::getpid() < 100; }
+
+std::unique_ptr<ChildProcess> NicedChild(int nice) {
+    auto child = std::make_unique<ChildProcess>(std::vector<std::string>{TestChildPath(), "threads", "2"},
+                                                [nice] { ::setpriority(PRIO_PROCESS, 0, nice); });
+    child->ReadLine();
+    return child;
+}
+
+} // namespace
+
+TEST(WindowLive, MaxAndTheOptimizerRaiseAChildAndExitGivesItsNiceBack) {
+    if (!InOwnNamespace())
+        GTEST_SKIP() << "needs a private PID namespace";
+    const std::unique_ptr<ChildProcess> child = NicedChild(3);
+    QTemporaryDir dir;
+    LinuxProcessApi api;
+    UiServices services;
+    QStringList boxes;
+    services.messageBox = [&](QWidget*, QMessageBox::Icon, const QString&, const QString& text,
+                              QMessageBox::StandardButtons) {
+        boxes.append(text);
+        return QMessageBox::Ok;
+    };
+    {
+        TFormMain window(api, {dir.filePath(QStringLiteral("kelvane.ini")), 64, {}}, services);
+        window.show();
+        window.TimerRefreshDisplayOn();
+        const Pid pid = static_cast<Pid>(child->pid());
+        int row = -1;
+        ASSERT_TRUE(WaitFor([&] {
+            row = window.monitor().list().FindItem(pid);
+            return row >= 0;
+        })) << "the child was not listed";
+        window.listView().SelectRow(row);
+        window.properties().presetButtons[2]->click(); // "Max."
+        window.settingsGroup().CheckBoxOptimize->setChecked(true);
+        window.TimerOptimizerTimer();
+        window.TimerOptimizerTimer();
+        EXPECT_EQ(NiceOf(child->pid()), -10) << "High within two cycles";
+        window.FormDestroy(); // "Exit"
+        EXPECT_EQ(NiceOf(child->pid()), 3);
+    }
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(u'\n').toStdString();
+}
+
+class KelvaneSignal : public testing::TestWithParam<int> {};
+
+TEST_P(KelvaneSignal, EndsKelvaneWithEveryClassRestored) {
+    if (!InOwnNamespace())
+        GTEST_SKIP() << "needs a private PID namespace";
+    const std::unique_ptr<ChildProcess> child = NicedChild(3);
+    QTemporaryDir config;
+    QDir().mkpath(config.filePath(QStringLiteral("kelvane")));
+    QFile ini(config.filePath(QStringLiteral("kelvane/kelvane.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Preferences]\nOptimizerEnabled=1\nOptimizerInterval=50\nShow splash screen=0\n[" +
+              QFile::encodeName(QString::fromStdString(TestChildPath())) + "]\nPriority=128\n");
+    ini.close();
+    QProcess kelvane;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    kelvane.setProcessEnvironment(env);
+    kelvane.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    kelvane.start(QStringLiteral(KELVANE_PATH), {});
+    ASSERT_TRUE(kelvane.waitForStarted());
+    EXPECT_TRUE(WaitFor([&] { return NiceOf(child->pid()) == -10; }, 15000)) << "the profile was not applied";
+    ::kill(static_cast<pid_t>(kelvane.processId()), GetParam());
+    ASSERT_TRUE(kelvane.waitForFinished(15000)) << "kelvane did not end on signal " << GetParam();
+    EXPECT_EQ(kelvane.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(NiceOf(child->pid()), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, KelvaneSignal, testing::Values(SIGTERM, SIGINT, SIGHUP));
