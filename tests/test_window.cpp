@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
+#include <thread>
 
 #include "app/CpuGraphFeed.h"
 #include "app/DetailsGroup.h"
@@ -716,4 +718,63 @@ TEST(TrayIcon, LongTipsAreShortened) {
     const QString tip = QStringLiteral("Opt: 1 ms\nRef: 12 ms\nBoosting: ") + QString(200, u'x');
     EXPECT_EQ(TTrayIcon::FitTip(tip).size(), 127);
     EXPECT_TRUE(TTrayIcon::FitTip(tip).endsWith(QChar(0x2026)));
+}
+
+// ---- The version check at start-up ----
+
+TEST_F(WindowTest, TheVersionCheckSetsTheCaptionAndOffersANewerVersion) {
+    struct {
+        const char* name;
+        VersionFetch fetch;
+        const char* caption;
+        bool offered;
+    } const cases[] = {
+        {"newer", {true, QStringLiteral("99.5.0.1\nfurther & more"), {}},
+         "Latest Version Available: 99.5.0.1\nfurther && more", true},
+        {"older", {true, QStringLiteral("0.0.0.1"), {}}, "Latest Version Available: 0.0.0.1", false},
+        {"failed", {false, {}, QStringLiteral("Could not resolve host")}, "Latest Version Available: unknown", false},
+    };
+    for (const auto& c : cases) {
+        boxes.clear();
+        opened.clear();
+        answer = QMessageBox::Yes;
+        TFormMain& w = Start();
+        w.StartVersionCheck([fetch = c.fetch] { return fetch; });
+        ASSERT_TRUE(WaitFor([&] { return w.VersionCheckDone(); })) << c.name;
+        EXPECT_EQ(w.mainMenu().MenuVersionOnline->text(), QString::fromUtf8(c.caption)) << c.name;
+        EXPECT_EQ(boxes.size(), c.offered ? 1 : 0) << c.name;
+        EXPECT_EQ(opened.size(), c.offered ? 1 : 0) << c.name; // Yes opens the download page
+        if (c.offered) {
+            EXPECT_TRUE(opened[0].toString().endsWith(QStringLiteral("/Kelvane/download.html")));
+        }
+        window->FormDestroy();
+        window.reset();
+    }
+}
+
+TEST_F(WindowTest, WithoutCheckForNewVersionNothingIsOffered) {
+    Settings("[Preferences]\nCheckForNewVersion=0\n");
+    TFormMain& w = Start();
+    w.StartVersionCheck([] { return VersionFetch{true, QStringLiteral("99.0.0.0"), {}}; });
+    ASSERT_TRUE(WaitFor([&] { return w.VersionCheckDone(); }));
+    EXPECT_EQ(w.mainMenu().MenuVersionOnline->text(), QStringLiteral("Latest Version Available: 99.0.0.0"));
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+TEST_F(WindowTest, AWindowThatWentIsNotToldOfTheVersion) {
+    Start();
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    window->StartVersionCheck([release, finished] {
+        while (!*release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        *finished = true;
+        return VersionFetch{true, QStringLiteral("99.0.0.0"), {}};
+    });
+    window->FormDestroy();
+    window.reset();
+    *release = true;
+    ASSERT_TRUE(WaitFor([&] { return finished->load(); }));
+    QTest::qWait(20); // the worker posts nothing to the window that went (ASan sees any use after free)
+    EXPECT_TRUE(boxes.isEmpty());
 }
