@@ -10,6 +10,7 @@ namespace kelvane {
 namespace {
 
 const QByteArray kUtf16Bom("\xFF\xFE", 2);
+const QByteArray kUtf16BeBom("\xFE\xFF", 2);
 const QByteArray kUtf8Bom("\xEF\xBB\xBF", 3);
 
 // The lookup form of a section or key name.
@@ -33,20 +34,25 @@ QString AsciiLower(const QString& text) {
 IniDocument::IniDocument(Encoding encoding) : encoding_(encoding) {
     if (encoding_ == Encoding::Utf16Le)
         prefix_ = kUtf16Bom;
+    else if (encoding_ == Encoding::Utf16Be)
+        prefix_ = kUtf16BeBom;
     newline_ = Encode(QStringLiteral("\n"));
     sections_.emplace_back();
 }
 
 IniDocument IniDocument::Parse(const QByteArray& bytes) {
-    const bool utf16 = bytes.startsWith(kUtf16Bom);
-    IniDocument doc(utf16 ? Encoding::Utf16Le : Encoding::Utf8);
-    doc.prefix_ = utf16 ? kUtf16Bom : (bytes.startsWith(kUtf8Bom) ? kUtf8Bom : QByteArray());
+    const bool bigEndian = bytes.startsWith(kUtf16BeBom);
+    const bool utf16 = bigEndian || bytes.startsWith(kUtf16Bom);
+    IniDocument doc(bigEndian ? Encoding::Utf16Be : utf16 ? Encoding::Utf16Le : Encoding::Utf8);
+    doc.prefix_ = utf16 ? bytes.left(2) : (bytes.startsWith(kUtf8Bom) ? kUtf8Bom : QByteArray());
     const qsizetype unit = utf16 ? 2 : 1;
     const char* data = bytes.constData();
     const qsizetype size = bytes.size();
 
     auto codeAt = [&](qsizetype i) -> char16_t {
-        return utf16 ? qFromLittleEndian<char16_t>(data + i) : static_cast<char16_t>(static_cast<unsigned char>(data[i]));
+        if (!utf16)
+            return static_cast<char16_t>(static_cast<unsigned char>(data[i]));
+        return bigEndian ? qFromBigEndian<char16_t>(data + i) : qFromLittleEndian<char16_t>(data + i);
     };
     qsizetype start = doc.prefix_.size();
     qsizetype i = start;
@@ -109,7 +115,10 @@ QString IniDocument::Decode(const QByteArray& raw) const {
     if (encoding_ == Encoding::Utf8)
         return QString::fromUtf8(raw);
     QString text(raw.size() / 2, Qt::Uninitialized);
-    qFromLittleEndian<char16_t>(raw.constData(), text.size(), text.data());
+    if (encoding_ == Encoding::Utf16Be)
+        qFromBigEndian<char16_t>(raw.constData(), text.size(), text.data());
+    else
+        qFromLittleEndian<char16_t>(raw.constData(), text.size(), text.data());
     return text;
 }
 
@@ -117,12 +126,20 @@ QByteArray IniDocument::Encode(const QString& text) const {
     if (encoding_ == Encoding::Utf8)
         return text.toUtf8();
     QByteArray raw(text.size() * 2, Qt::Uninitialized);
-    qToLittleEndian<char16_t>(text.constData(), text.size(), raw.data());
+    if (encoding_ == Encoding::Utf16Be)
+        qToBigEndian<char16_t>(text.constData(), text.size(), raw.data());
+    else
+        qToLittleEndian<char16_t>(text.constData(), text.size(), raw.data());
     return raw;
 }
 
 void IniDocument::Classify(Line& line) const {
-    const QString text = Decode(line.raw).trimmed();
+    QString text = Decode(line.raw);
+    // A byte-order mark inside the text (a second file joined to the first) is no part of the line.
+    qsizetype marks = 0;
+    while (marks < text.size() && (text[marks] == u'\uFEFF' || text[marks].isSpace()))
+        ++marks;
+    text = text.mid(marks).trimmed();
     line.kind = Line::Kind::Other;
     if (text.startsWith(u'[')) {
         // Up to the last "]", so that a path holding "]" stays one name.
@@ -222,7 +239,7 @@ void IniDocument::EndLine(Line& line) const {
         return;
     // A damaged UTF-16 text may end in half a character: make it whole, or everything written
     // after it would be read one byte off.
-    if (encoding_ == Encoding::Utf16Le && line.raw.size() % 2 != 0)
+    if (encoding_ != Encoding::Utf8 && line.raw.size() % 2 != 0)
         line.raw += '\0';
     line.eol = newline_;
 }

@@ -6,8 +6,9 @@
 // keys, keys before the first section belong to no section, and only the first of duplicate sections
 // or keys counts. CR, LF and CR LF line ends are read.
 //
-// Encodings: a text starting with FF FE is UTF-16LE; anything else is UTF-8 (a UTF-8 byte-order
-// mark is kept). New lines are written in the text's own encoding and line end.
+// Encodings: a text starting with FF FE is UTF-16LE, one starting with FE FF UTF-16BE; anything
+// else is UTF-8 (a UTF-8 byte-order mark is kept). New lines are written in the text's own
+// encoding and line end. A byte-order mark at the start of a line (two files joined) is ignored.
 //
 // Section names compare without regard to case, as the settings file's own sections do; a process
 // profile's section is the executable's path, which Linux compares byte for byte, so the profile
@@ -33,7 +34,7 @@ enum class SectionCase {
 
 class IniDocument {
 public:
-    enum class Encoding { Utf8, Utf16Le };
+    enum class Encoding { Utf8, Utf16Le, Utf16Be };
 
     // An empty document in `encoding` (a UTF-16LE one starts with its byte-order mark).
     explicit IniDocument(Encoding encoding = Encoding::Utf16Le);

@@ -238,6 +238,36 @@ TEST(IniDocument, Utf16KeepsItsEncodingOddBytesAndLoneSurrogates) {
 
 // Random bytes built from the characters that matter to the parser: parsing never crashes, gives
 // the same bytes back, and a write then reads back.
+TEST(IniDocument, Utf16BigEndianIsReadAndWrittenAsItself) {
+    auto be = [](const QString& text) {
+        QByteArray bytes("\xFE\xFF", 2);
+        for (const QChar c : text) {
+            bytes += static_cast<char>(c.unicode() >> 8);
+            bytes += static_cast<char>(c.unicode() & 0xFF);
+        }
+        return bytes;
+    };
+    IniDocument doc = IniDocument::Parse(be(QStringLiteral("[Preferences]\r\nALU=1\r\n")));
+    EXPECT_EQ(doc.encoding(), IniDocument::Encoding::Utf16Be);
+    EXPECT_EQ(ReadOr(doc, "Preferences", "ALU"), QStringLiteral("1"));
+    doc.Write(QStringLiteral("Preferences"), QStringLiteral("ALU"), QStringLiteral("0"));
+    doc.Write(QStringLiteral("/opt/\u00e9"), QStringLiteral("Tabu"), QStringLiteral("1"));
+    EXPECT_EQ(doc.Serialize(), be(QStringLiteral("[Preferences]\r\nALU=0\r\n[/opt/\u00e9]\r\nTabu=1\r\n")));
+}
+
+TEST(IniDocument, AByteOrderMarkAtTheStartOfALineIsIgnored) {
+    // Two files joined: the second one's mark stands before its first section header.
+    const QByteArray utf8 = "[A]\nk=1\n\xEF\xBB\xBF[B]\nk=2\n\xEF\xBB\xBF  m=3\n";
+    const QByteArray utf16 = Utf16(QStringLiteral("[A]\r\nk=1\r\n")) + Utf16(QStringLiteral("[B]\r\nk=2\r\n\uFEFF  m=3\r\n"));
+    for (const QByteArray& text : {utf8, utf16}) {
+        const IniDocument doc = IniDocument::Parse(text);
+        EXPECT_EQ(ReadOr(doc, "B", "k"), QStringLiteral("2"));
+        EXPECT_EQ(ReadOr(doc, "B", "m"), QStringLiteral("3"));
+        EXPECT_EQ(ReadOr(doc, "A", "k"), QStringLiteral("1"));
+        EXPECT_EQ(doc.Serialize(), text);
+    }
+}
+
 TEST(IniDocument, RandomTextsSurviveParsingAndWriting) {
     std::mt19937 random(20261209);
     const char alphabet[] = "[]=;\"' \t\r\nabAB\0\xFF\xFE\xD8\xC3";
