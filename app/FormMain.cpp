@@ -320,8 +320,10 @@ void TFormMain::StartVersionCheck(std::function<VersionFetch()> fetch) {
 }
 
 void TFormMain::ApplyVersionCheck(const VersionFetch& fetch) {
-    // 19: the caption. The text is the server's: "&" would otherwise mark a shortcut.
+    // 19: the caption, on the one line a menu item has. The text is the server's: "&" would
+    // otherwise mark a shortcut.
     QString caption = VersionMenuCaption(fetch, strings_[Msg::LatestVersionAvailable], strings_[Msg::Unknown]);
+    caption.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\n', u' ').replace(u'\r', u' ');
     menu_->MenuVersionOnline->setText(caption.replace(u'&', QStringLiteral("&&")));
     versionCheckDone_ = true;
     // 21: the offer, with the same text.

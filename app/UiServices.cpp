@@ -9,6 +9,7 @@ UiServices UiServices::Desktop() {
     services.messageBox = [](QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                              QMessageBox::StandardButtons buttons) {
         QMessageBox box(icon, title, text, buttons, parent);
+        box.setTextFormat(Qt::PlainText); // texts may hold what a server sent or a file name
         return static_cast<QMessageBox::StandardButton>(box.exec());
     };
     services.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };

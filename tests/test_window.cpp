@@ -730,7 +730,7 @@ TEST_F(WindowTest, TheVersionCheckSetsTheCaptionAndOffersANewerVersion) {
         bool offered;
     } const cases[] = {
         {"newer", {true, QStringLiteral("99.5.0.1\nfurther & more"), {}},
-         "Latest Version Available: 99.5.0.1\nfurther && more", true},
+         "Latest Version Available: 99.5.0.1 further && more", true},
         {"older", {true, QStringLiteral("0.0.0.1"), {}}, "Latest Version Available: 0.0.0.1", false},
         {"failed", {false, {}, QStringLiteral("Could not resolve host")}, "Latest Version Available: unknown", false},
     };
