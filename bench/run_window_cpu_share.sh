@@ -1,0 +1,34 @@
+#!/bin/sh
+# The CPU share of one core that `kelvane` uses at the default intervals (250 ms cycle, 500 ms
+# refresh, optimizer on) with 300 sleeping processes, window hidden and shown, against
+# `kelvanectl run` in the same run. Each is measured over SECONDS (default 60) after 5 s of
+# settling, on a virtual desktop (Xvfb, openbox, trayer), all inside a private PID namespace so
+# that nothing but the processes started here is reached. Needs root.
+#   bench/run_window_cpu_share.sh build [SECONDS]
+set -eu
+build=$(realpath "$1")
+seconds=${2:-60}
+here=$(cd "$(dirname "$0")/.." && pwd)
+exec "$here/scripts/desktop-session.sh" unshare --pid --fork --mount-proc sh -c '
+    build=$1; seconds=$2
+    for i in $(seq 300); do sleep 100000 & done
+    ticks() { sed "s/.*) //" /proc/$1/stat | awk "{ print \$12 + \$13 }"; }
+    measure() { # NAME PID: the share over the window after settling
+        sleep 5; t0=$(ticks $2); sleep "$seconds"; t1=$(ticks $2)
+        awk -v n="$1" -v t=$((t1 - t0)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" \
+            "BEGIN { printf \"%-22s %.2f%% of one core over %d s\\n\", n, 100 * t / hz / s, s }"
+    }
+    config() { # MINIMIZED: a fresh settings folder with the optimizer on
+        dir=$(mktemp -d); mkdir -p "$dir/kelvane"
+        printf "[Preferences]\nOptimizerEnabled=1\nShow splash screen=0\nCheckForNewVersion=0\nStartMinimzed=%s\n" "$1" \
+            > "$dir/kelvane/kelvane.ini"
+        echo "$dir"
+    }
+    dir=$(config 1)
+    "$build/tools/kelvanectl/kelvanectl" run --settings "$dir/kelvane/kelvane.ini" & p=$!
+    measure "kelvanectl run" $p; kill -TERM $p; wait $p
+    XDG_CONFIG_HOME=$(config 1) "$build/app/kelvane" 2>/dev/null & p=$!
+    measure "kelvane, window hidden" $p; kill -TERM $p; wait $p
+    XDG_CONFIG_HOME=$(config 0) "$build/app/kelvane" 2>/dev/null & p=$!
+    measure "kelvane, window shown" $p; kill -TERM $p; wait $p
+' sh "$build" "$seconds"
