@@ -13,7 +13,10 @@ config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 # A first start would show the splash screen; the picture is of the window alone.
 mkdir -p "$config/kelvane"
-printf '[Preferences]\nShow splash screen=0\nWindowLeft=0\nWindowTop=0\nWindowWidth=1024\nWindowHeight=600\nOptimizerEnabled=1\nALU=1\n' \
+# The sleeping children have a profile (Below Normal), so the optimizer holds them there. The
+# window's own process is the foreground: its PID in the namespace is not the one X knows, so
+# the boost is off for the picture.
+printf '[Preferences]\nShow splash screen=0\nCheckForNewVersion=0\nWindowLeft=0\nWindowTop=0\nWindowWidth=1024\nWindowHeight=600\nOptimizerEnabled=1\nALU=1\nBoostForeground=0\nSortColumnIndex=0\n[/usr/bin/sleep]\nPriority=16384\n' \
     | iconv -f UTF-8 -t UTF-16 > "$config/kelvane/kelvane.ini"
 "$here/scripts/desktop-session.sh" -s 1280x720 unshare --pid --fork --mount-proc sh -c '
     for i in 1 2 3 4 5 6; do sleep 600 & done
@@ -21,7 +24,12 @@ printf '[Preferences]\nShow splash screen=0\nWindowLeft=0\nWindowTop=0\nWindowWi
     XDG_CONFIG_HOME="$1" "$2" & app=$!
     # Wait for the window and a few refreshes, then take the picture.
     for i in $(seq 100); do xdotool search --name "^Kelvane$" >/dev/null 2>&1 && break; sleep 0.1; done
-    sleep 3
+    sleep 2
+    # Select the third row (a managed child), so the properties panel shows what it edits.
+    wid=$(xdotool search --name "^Kelvane$" | head -n1)
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    xdotool mousemove $((X + 140)) $((Y + 310)) click 1
+    sleep 2
     import -window root "$3"
     kill $app
     for i in $(seq 100); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
