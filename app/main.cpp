@@ -3,7 +3,9 @@
 // gives every process the class it had.
 
 #include <QApplication>
+#include <QSessionManager>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <cstdlib>
 #include <sys/socket.h>
@@ -73,6 +75,12 @@ int main(int argc, char* argv[]) {
     mainWindow = &formMain;
     std::atexit(ShutDownAtExit);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &formMain, [&formMain] { formMain.FormDestroy(); });
+    // The desktop session ends: end as "Exit" does. (Closing the window only hides it, which would
+    // otherwise hold the logout up.)
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &formMain, [&formMain](QSessionManager&) {
+        formMain.FormDestroy();
+        QTimer::singleShot(0, &formMain, [] { QApplication::exit(0); });
+    });
 
     kelvane::TFormSettings formSettings(settingsPath);
     kelvane::TAboutBox aboutBox(formSettings, formMain.OwnVersionText());

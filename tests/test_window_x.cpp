@@ -135,3 +135,22 @@ TEST_F(NoTrayX, ClosingMinimizesSoTheWindowStaysReachable) {
     EXPECT_TRUE(WaitFor([this] { return window->isMinimized(); }));
     EXPECT_TRUE(window->isVisible());
 }
+
+// Runs last: the notification area it starts stays on the display for a moment after it ends.
+TEST_F(NoTrayX, ANotificationAreaThatComesLaterGetsTheIcon) {
+    if (QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty())
+        GTEST_SKIP() << "trayer is not installed";
+    Start();
+    window->show();
+    ASSERT_FALSE(window->trayIcon().IsDocked());
+    QProcess trayer;
+    trayer.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("bottom"),
+                                           QStringLiteral("--widthtype"), QStringLiteral("request")});
+    ASSERT_TRUE(trayer.waitForStarted());
+    EXPECT_TRUE(WaitFor([this] { return window->trayIcon().IsDocked(); }, 15000));
+    window->close(); // now closing hides to the tray
+    EXPECT_TRUE(WaitFor([this] { return !window->isVisible(); }));
+    window->FormDestroy();
+    trayer.kill();
+    trayer.waitForFinished();
+}
