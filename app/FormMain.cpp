@@ -22,10 +22,12 @@
 #include "engine/Optimizer.h"
 #include "engine/Privileges.h"
 #include "engine/ProcessMonitor.h"
+#include "engine/RowTexts.h"
 #include "engine/SaveSettings.h"
 #include "graph/GraphDisplay3D.h"
 #include "settings/SettingsLocation.h"
 #include "update/PublisherUrls.h"
+#include "util/FileName.h"
 #include "util/FileVersion.h"
 
 // The icons are compiled into a static library: make sure they are registered.
@@ -194,7 +196,8 @@ void TFormMain::ConnectHandlers() {
         connect(l.priority[i], &QAction::triggered, this,
                 [this, i] { SetPriorityClick(TPopupMenuList::PriorityCode(i)); });
     connect(l.OpenContainingFolder1, &QAction::triggered, this, [this] { OpenContainingFolder1Click(); });
-    // "View Process's Details..." and "Set Shutdown Time..." open their dialogs with the dialogs.
+    connect(l.Query1, &QAction::triggered, this, [this] { Query1Click(); });
+    connect(l.SetShutdownTime1, &QAction::triggered, this, [this] { SetShutdownTime1Click(); });
 
     TMainMenu& m = *menu_;
     connect(m.SaveSettings1, &QAction::triggered, this, [this] { ButtonSaveClick(); });
@@ -204,11 +207,10 @@ void TFormMain::ConnectHandlers() {
         StayonTopClick();
     });
     connect(m.OnlineHelp1, &QAction::triggered, this, [this] { OnlineHelp1Click(); });
-    connect(m.MenuVersionOnline, &QAction::triggered, this, [this] {
-        if (services_.openUrl)
-            services_.openUrl(QUrl(HomePageUrl()));
-    });
-    // "Settings...", "Configuration Wizzard..." and "About..." open their dialogs with the dialogs.
+    connect(m.MenuVersionOnline, &QAction::triggered, this, [this] { MenuVersionOnlineClick(); });
+    connect(m.Settings1, &QAction::triggered, this, [this] { Settings1Click(); });
+    connect(m.Wizzard1, &QAction::triggered, this, [this] { Wizzard1Click(); });
+    connect(m.Abaout1, &QAction::triggered, this, [this] { Abaout1Click(); });
     connect(m.MenuCreateDebugFile, &QAction::triggered, this, [this] { MenuCreateDebugFileClick(); });
 
     TPopupMenuTray& t = *trayMenu_;
@@ -445,8 +447,11 @@ void TFormMain::hideEvent(QHideEvent* event) {
 
 void TFormMain::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        monitor_->flags.windowVisible = true; // FormActivate
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) { // FormActivate
+        monitor_->flags.windowVisible = true;
+        if (dialogs.raiseAbout)
+            dialogs.raiseAbout();
+    }
 }
 
 bool TFormMain::event(QEvent* event) {
@@ -675,7 +680,7 @@ void TFormMain::PopupMenuListPopup() {
     if (pid < 0)
         return;
     const TProcess* record = monitor_->table().Find(static_cast<Pid>(pid));
-    if (record != nullptr && !record->Name.isEmpty() && QFileInfo::exists(record->Name))
+    if (record != nullptr && !record->Name.isEmpty() && FileNameExists(record->Name))
         open->setEnabled(true);
 }
 
@@ -709,11 +714,53 @@ void TFormMain::OpenContainingFolder1Click() {
     if (pid < 0)
         return;
     const TProcess* record = monitor_->table().Find(static_cast<Pid>(pid));
-    if (record == nullptr || record->Name.isEmpty() || !QFileInfo::exists(record->Name))
+    if (record == nullptr || record->Name.isEmpty() || !FileNameExists(record->Name))
         return;
     const QString folder = record->Name.left(record->Name.lastIndexOf(u'/') + 1);
     if (services_.openUrl)
-        services_.openUrl(QUrl::fromLocalFile(folder));
+        services_.openUrl(LocalFileUrl(folder)); // the folder's exact bytes
+}
+
+void TFormMain::SetShutdownTime1Click() {
+    const std::int64_t pid = SelectedPid();
+    if (pid < 0 || !dialogs.setShutdownTime)
+        return;
+    dialogs.setShutdownTime(static_cast<Pid>(pid)); // returns when it closes, however it was closed
+    // Timers ran meanwhile: the row is looked up again.
+    ProcessList& list = monitor_->list();
+    const int row = list.FindItem(pid);
+    if (row >= 0 && monitor_->table().InRange(static_cast<Pid>(pid)))
+        list.at(row).subItems[9] = ShutdownText(monitor_->table()[static_cast<Pid>(pid)], strings_);
+    model_->Refresh();
+    ButtonSaveClick();
+}
+
+void TFormMain::Query1Click() {
+    const std::int64_t pid = SelectedPid();
+    if (pid >= 0 && dialogs.showProcessInformation)
+        dialogs.showProcessInformation(static_cast<Pid>(pid));
+}
+
+void TFormMain::Settings1Click() {
+    if (dialogs.showSettings)
+        dialogs.showSettings();
+}
+
+void TFormMain::Wizzard1Click() {
+    if (dialogs.showWizard)
+        dialogs.showWizard();
+}
+
+void TFormMain::Abaout1Click() {
+    if (dialogs.showAbout)
+        dialogs.showAbout();
+}
+
+void TFormMain::MenuVersionOnlineClick() {
+    if (dialogs.openHomePage)
+        dialogs.openHomePage();
+    else if (services_.openUrl)
+        services_.openUrl(QUrl(HomePageUrl()));
 }
 
 void TFormMain::ButtonSaveClick() {

@@ -15,6 +15,7 @@
 #include "app/UiServices.h"
 #include "engine/EngineHost.h"
 #include "engine/MessageStrings.h"
+#include "engine/ProcessApi.h"
 #include "settings/Preferences.h"
 #include "update/VersionUpdate.h"
 
@@ -64,7 +65,24 @@ public:
     void ApplyVersionCheck(const VersionFetch& fetch);
     bool VersionCheckDone() const { return versionCheckDone_; }
 
+    // The dialogs, opened by the commands; the program entry sets them (app/DialogWiring.h).
+    struct DialogHooks {
+        std::function<void(Pid)> setShutdownTime;        // the shutdown-time dialog, modally
+        std::function<void(Pid)> showProcessInformation; // the process information window, modally
+        std::function<void()> showSettings;              // the settings dialog, modally
+        std::function<void()> showWizard;                // a new configuration wizard, modally
+        std::function<void()> showAbout;                 // the about box in about mode, not modal
+        std::function<void()> openHomePage;              // the about box's web link
+        std::function<void()> raiseAbout;                // the about box in front, when it is shown
+    } dialogs;
+
     // ---- Handlers ----
+    void SetShutdownTime1Click();
+    void Query1Click();
+    void Settings1Click();
+    void Wizzard1Click();
+    void Abaout1Click();
+    void MenuVersionOnlineClick();
     void TimerRefreshDisplayOn();
     void TimerOptimizerTimer();
     void TimerCleanUpTimer();

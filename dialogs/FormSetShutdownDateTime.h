@@ -1,23 +1,49 @@
 #pragma once
-// TFormSetShutdownDateTime and TFormProcessInformation are created at start-up after the about
-// box; their pages come with the dialogs.
+// TFormSetShutdownDateTime, "Set Process Shutdown Time": sets or removes the moment at which one
+// process is to be ended, once or every day. It edits the process's record only; the main window
+// saves the settings file afterwards. Created once at start-up and reused.
 
+#include <QCheckBox>
+#include <QDateEdit>
 #include <QDialog>
+#include <QLabel>
+#include <QSpinBox>
+#include <functional>
+
+#include "engine/ProcessTable.h"
 
 namespace kelvane {
 
 class TFormSetShutdownDateTime : public QDialog {
 public:
-    explicit TFormSetShutdownDateTime(QWidget* parent = nullptr) : QDialog(parent) {
-        setObjectName(QStringLiteral("FormSetShutdownDateTime"));
-    }
-};
+    explicit TFormSetShutdownDateTime(ProcessTable& table, QWidget* parent = nullptr);
 
-class TFormProcessInformation : public QDialog {
-public:
-    explicit TFormProcessInformation(QWidget* parent = nullptr) : QDialog(parent) {
-        setObjectName(QStringLiteral("FormProcessInformation"));
-    }
+    Pid PID = 0;
+    // The local date and time now (replaceable for tests).
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+
+    QLabel* LabelProcessName;
+    QLabel* ImageIcon;
+    QDateEdit* DateTimePickerShutdownDate;
+    QSpinBox* SpinEditShutdownTimeHour;
+    QSpinBox* SpinEditShutDownTimeMinutes;
+    QSpinBox* SpinEditShutDownTimeSeconds;
+    QCheckBox* CheckBoxDaily;
+
+    // Stores the PID and shows the dialog modally; returns when it closes, however it was closed.
+    void SetShutdownTimeProcess(Pid pid);
+    void LoadParameters();
+    void ApplyChanges();
+    void RemoveSettings();
+    void CheckBoxDailyClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    TProcess& Record() { return table_[PID]; }
+
+    ProcessTable& table_;
 };
 
 } // namespace kelvane

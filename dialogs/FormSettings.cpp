@@ -1,5 +1,8 @@
 #include "dialogs/FormSettings.h"
 
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "settings/IniFile.h"
@@ -7,21 +10,42 @@
 
 namespace kelvane {
 
-TFormSettings::TFormSettings(const QString& settingsPath, QWidget* parent)
-    : QDialog(parent), settingsPath_(settingsPath) {
+TFormSettings::TFormSettings(const QString& settingsPath, Autostart autostart, DialogServices services,
+                             QWidget* parent)
+    : QDialog(parent), settingsPath_(settingsPath), autostart_(std::move(autostart)), services_(std::move(services)) {
     setObjectName(QStringLiteral("FormSettings"));
-    setWindowTitle(QStringLiteral("Settings"));
-    CheckBoxShowSplashScreen = new QCheckBox(QStringLiteral("Show splash screen"), this);
+    setWindowTitle(QStringLiteral("Kelvane Settings"));
+    auto* group = new QGroupBox(QStringLiteral(" Options: "), this);
+    CheckBoxShowSplashScreen = new QCheckBox(QStringLiteral("Show splash screen on startup"), group);
+    CheckBoxShowSplashScreen->setObjectName(QStringLiteral("CheckBoxShowSplashScreen"));
     CheckBoxShowSplashScreen->setChecked(true);
-    CheckBoxStartMinimized = new QCheckBox(QStringLiteral("Start minimized"), this);
-    CheckBoxCheckForNewVersion = new QCheckBox(QStringLiteral("Check for new version"), this);
+    CheckBoxStartMinimized = new QCheckBox(QStringLiteral("Start minimized"), group);
+    CheckBoxStartMinimized->setObjectName(QStringLiteral("CheckBoxStartMinimized"));
+    CheckBoxCheckForNewVersion = new QCheckBox(QStringLiteral("Check for new version on startup"), group);
+    CheckBoxCheckForNewVersion->setObjectName(QStringLiteral("CheckBoxCheckForNewVersion"));
     CheckBoxCheckForNewVersion->setChecked(true);
-    CheckBoxAutoStart = new QCheckBox(QStringLiteral("Start Kelvane with the desktop session"), this);
-    auto* layout = new QVBoxLayout(this);
+    CheckBoxAutoStart = new QCheckBox(QStringLiteral("Start automatically with the desktop session"), group);
+    CheckBoxAutoStart->setObjectName(QStringLiteral("CheckBoxAutoStart"));
+    auto* options = new QVBoxLayout(group);
     for (QCheckBox* box :
          {CheckBoxShowSplashScreen, CheckBoxStartMinimized, CheckBoxCheckForNewVersion, CheckBoxAutoStart})
-        layout->addWidget(box);
-    LoadSettings();
+        options->addWidget(box);
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* save = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
+    save->setObjectName(QStringLiteral("ButtonSave"));
+    QPushButton* cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("ButtonCancel"));
+    connect(save, &QPushButton::clicked, this, [this] { ButtonSaveClick(); });
+    connect(cancel, &QPushButton::clicked, this, [this] { ButtonCancelClick(); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize); // cannot be resized
+
+    connect(CheckBoxAutoStart, &QCheckBox::toggled, this, [this] { CheckBoxAutoStartClick(); });
+    LoadSettings(); // FormCreate
 }
 
 void TFormSettings::LoadSettings() {
@@ -31,7 +55,34 @@ void TFormSettings::LoadSettings() {
     CheckBoxShowSplashScreen->setChecked(loaded.ShowSplashScreen);
     CheckBoxStartMinimized->setChecked(loaded.StartMinimized);
     CheckBoxCheckForNewVersion->setChecked(loaded.CheckForNewVersion);
-    CheckBoxAutoStart->setChecked(loaded.StartWithDesktop);
+    CheckBoxAutoStart->setChecked(loaded.StartWithDesktop); // a change switches the entry
+}
+
+bool TFormSettings::SaveSettings() {
+    IniBatch batch;
+    WriteDialogOptions({CheckBoxShowSplashScreen->isChecked(), CheckBoxStartMinimized->isChecked(),
+                        CheckBoxCheckForNewVersion->isChecked(), CheckBoxAutoStart->isChecked()},
+                       batch);
+    const IniResult result = IniFile(settingsPath_).Apply(batch);
+    if (!result && services_.messageBox)
+        services_.messageBox(this, QMessageBox::Critical, result.error, QMessageBox::Ok);
+    return result.ok;
+}
+
+void TFormSettings::CheckBoxAutoStartClick() {
+    QString error;
+    if (autostart_ && !autostart_(CheckBoxAutoStart->isChecked(), &error) && services_.messageBox)
+        services_.messageBox(this, QMessageBox::Critical, error, QMessageBox::Ok);
+}
+
+void TFormSettings::ButtonSaveClick() {
+    SaveSettings();
+    accept();
+}
+
+void TFormSettings::ButtonCancelClick() {
+    LoadSettings();
+    reject();
 }
 
 } // namespace kelvane
