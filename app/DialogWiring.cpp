@@ -5,6 +5,7 @@
 #include "app/FormMain.h"
 #include "app/SettingsGroup.h"
 #include "dialogs/AboutBox.h"
+#include "dialogs/FormProcessInformation.h"
 #include "dialogs/FormSetShutdownDateTime.h"
 #include "dialogs/FormSettings.h"
 #include "engine/ProcessMonitor.h"
@@ -57,6 +58,12 @@ void WireDialogs(TFormMain& window, const Dialogs& dialogs) {
     TFormMain::DialogHooks& hooks = window.dialogs;
     if (TFormSetShutdownDateTime* shutdown = dialogs.shutdownTime)
         hooks.setShutdownTime = [shutdown](Pid pid) { shutdown->SetShutdownTimeProcess(pid); };
+    if (TFormProcessInformation* information = dialogs.processInformation)
+        hooks.showProcessInformation = [information, &window](Pid pid) {
+            information->LoadProcessInformation(pid);
+            information->move(window.geometry().center() - information->rect().center());
+            information->exec();
+        };
     if (TFormSettings* settings = dialogs.settings)
         hooks.showSettings = [settings] { settings->exec(); };
     hooks.showWizard = [&window, dialogs] {

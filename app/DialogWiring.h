@@ -11,6 +11,7 @@ namespace kelvane {
 class TAboutBox;
 class TFormSettings;
 class TFormSetShutdownDateTime;
+class TFormProcessInformation;
 } // namespace kelvane
 
 namespace kelvane::app {
@@ -25,6 +26,7 @@ struct Dialogs {
     QString ownExecutable;
     DialogServices services;
     std::function<bool(bool on, QString* error)> autostart;
+    TFormProcessInformation* processInformation = nullptr;
 };
 
 // What the wizard's finish reaches in the main window and the settings dialog.

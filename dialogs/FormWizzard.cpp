@@ -50,7 +50,7 @@ TFormWizzard::TFormWizzard(const MessageStrings& strings, const QString& setting
     setWindowTitle(QStringLiteral("Configuration Wizard"));
     setAttribute(Qt::WA_DeleteOnClose); // FormClose frees the window
     const QString shell = shellName_.isEmpty() ? QStringLiteral("the desktop shell") : shellName_;
-    const QString self = host_.ownExecutable.section(u'/', -1);
+    const QString self = host_.ownExecutable.isEmpty() ? QStringLiteral("kelvane") : host_.ownExecutable.section(u'/', -1);
 
     auto* banner = new QLabel(QStringLiteral("Configuration Wizard"), this);
     banner->setAlignment(Qt::AlignRight | Qt::AlignBottom);

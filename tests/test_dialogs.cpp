@@ -416,3 +416,44 @@ TEST(DesktopShell, TheFirstKnownShellAmongTheProcesses) {
     QTemporaryDir empty;
     EXPECT_TRUE(FindKnownShell(empty.path()).fileName.isEmpty());
 }
+
+// Pictures of the dialogs for the README, when KELVANE_DIALOG_SHOTS names a folder.
+TEST_F(DialogTest, PicturesOfTheDialogs) {
+    const QString folder = qEnvironmentVariable("KELVANE_DIALOG_SHOTS");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "set KELVANE_DIALOG_SHOTS to a folder to take the pictures";
+    api.AddProcess(40, QStringLiteral("/usr/bin/sleep"));
+    StartShown();
+    Wire();
+    Select(40);
+    auto save = [&](QWidget& widget, const char* name) {
+        widget.adjustSize();
+        EXPECT_TRUE(widget.grab().save(folder + u'/' + QLatin1String(name) + QStringLiteral(".png")));
+    };
+    shutdown->PID = 40;
+    shutdown->show();
+    save(*shutdown, "shutdown-time");
+    shutdown->hide();
+    settingsDialog->show();
+    save(*settingsDialog, "settings");
+    settingsDialog->hide();
+    WizardParts parts;
+    std::vector<std::string> log;
+    TFormWizzard wizard(parts.strings, settingsPath, QStringLiteral("openbox"), QStringLiteral("/usr/bin/openbox"),
+                        RecordingHost(log, true), dialogServices);
+    wizard.setAttribute(Qt::WA_DeleteOnClose, false);
+    wizard.show();
+    for (int page = 2; page <= 6; ++page) {
+        save(wizard, ("wizard-" + std::to_string(page)).c_str());
+        if (page < 6)
+            wizard.ButtonNext->click();
+    }
+    wizard.hide();
+    TAboutBox about(*settingsDialog, settingsPath, QStringLiteral("0.1.0"), dialogServices);
+    about.AboutMode();
+    about.show();
+    for (int i = 0; i < 12; ++i)
+        about.TimerFaderTimer();
+    save(about, "about");
+    about.hide();
+}
