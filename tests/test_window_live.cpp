@@ -2,6 +2,7 @@
 // wrapper): a child the test starts is listed, managed at High with "Max." and the optimizer, and
 // given back its exact nice value by "Exit" and by the termination signals.
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -10,6 +11,7 @@
 
 #include "app/ProcessListView.h"
 #include "app/PropertiesPanel.h"
+#include "dialogs/FormSetShutdownDateTime.h"
 #include "app/SettingsGroup.h"
 #include "engine/ProcessMonitor.h"
 #include "platform/linux/LinuxProcessApi.h"
@@ -106,3 +108,46 @@ TEST_P(KelvaneSignal, EndsKelvaneWithEveryClassRestored) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, KelvaneSignal, testing::Values(SIGTERM, SIGINT, SIGHUP));
+
+TEST(WindowLive, AOneOffShutdownTimeEndsTheChildThroughTheOptimizer) {
+    if (!InOwnNamespace())
+        GTEST_SKIP() << "needs a private PID namespace";
+    const std::unique_ptr<ChildProcess> child = NicedChild(0);
+    QTemporaryDir dir;
+    LinuxProcessApi api;
+    UiServices services;
+    services.messageBox = [](QWidget*, QMessageBox::Icon, const QString&, const QString&,
+                             QMessageBox::StandardButtons) { return QMessageBox::Ok; };
+    TFormMain window(api, {dir.filePath(QStringLiteral("kelvane.ini")), 64, {}}, services);
+    TFormSetShutdownDateTime dialog(window.monitor().table());
+    window.dialogs.setShutdownTime = [&dialog](Pid pid) {
+        dialog.PID = pid;
+        dialog.LoadParameters();
+        // Two seconds from now, once.
+        const QDateTime at = QDateTime::currentDateTime().addSecs(2);
+        dialog.DateTimePickerShutdownDate->setDate(at.date());
+        dialog.SpinEditShutdownTimeHour->setValue(at.time().hour());
+        dialog.SpinEditShutDownTimeMinutes->setValue(at.time().minute());
+        dialog.SpinEditShutDownTimeSeconds->setValue(at.time().second());
+        dialog.ApplyChanges();
+    };
+    window.show();
+    window.TimerRefreshDisplayOn();
+    const int row = window.monitor().list().FindItem(static_cast<Pid>(child->pid()));
+    ASSERT_GE(row, 0);
+    window.listView().SelectRow(row);
+    window.SetShutdownTime1Click();
+    ASSERT_NE(window.monitor().table()[static_cast<Pid>(child->pid())].ShutDownTime, 0.0);
+    window.settingsGroup().CheckBoxOptimize->setChecked(true);
+    // The timers run the cycle; the child is ended when its time comes, not before.
+    auto ended = [&child] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(child->pid()));
+        if (!stat.open(QIODevice::ReadOnly))
+            return true;
+        const QByteArray text = stat.readAll();
+        return text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
+    };
+    EXPECT_FALSE(WaitFor(ended, 500));
+    EXPECT_TRUE(WaitFor(ended, 8000)) << "the shutdown time was not acted on";
+    window.FormDestroy();
+}
