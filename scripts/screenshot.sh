@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the README's screenshot of the main window: kelvane on a virtual desktop (Xvfb, openbox,
+# Takes the README's screenshots of the main window and the dialogs. The window: kelvane on a virtual desktop (Xvfb, openbox,
 # trayer) inside a private PID namespace with a fresh settings folder and a few child processes,
 # so that it lists and touches nothing but its own. Needs root for the namespace.
 # Usage: screenshot.sh [OUTPUT.png] (default docs/kelvane-window.png)
@@ -36,3 +36,10 @@ printf '[Preferences]\nShow splash screen=0\nCheckForNewVersion=0\nWindowLeft=0\
     wait $app 2>/dev/null || true
     ' sh "$config" "$build/app/kelvane" "$out"
 echo "$out"
+# The dialogs, drawn by the dialog tests into the same folder.
+if [ -x "$build/tests/test_dialogs" ]; then
+    KELVANE_DIALOG_SHOTS=$(dirname "$out") QT_QPA_PLATFORM=offscreen "$build/tests/test_dialogs" \
+        --gtest_filter='*PicturesOfTheDialogs*' >/dev/null
+    rm -f "$(dirname "$out")"/wizard-[2456].png # the README shows one page of the wizard
+    echo "$(dirname "$out")/{shutdown-time,settings,about,wizard-3}.png"
+fi
