@@ -1,0 +1,112 @@
+// TFormMain's commands: the process list's context menu and the main menu.
+
+#include <QFileInfo>
+
+#include "app/FormMain.h"
+#include "app/ProcessListModel.h"
+#include "engine/DebugDump.h"
+#include "engine/ProcessMonitor.h"
+#include "engine/RowTexts.h"
+#include "engine/SaveSettings.h"
+#include "update/PublisherUrls.h"
+#include "util/FileName.h"
+
+namespace kelvane::app {
+
+// ---- Commands ----
+
+void TFormMain::CleanUp1Click() {
+    monitor_->CleanUp1Click();
+    AfterListChange();
+}
+
+void TFormMain::Refresh1Click() { monitor_->ProcessesScan(false); }
+
+void TFormMain::KillSelectedProcess1Click() {
+    const std::int64_t pid = SelectedPid();
+    if (pid < 0)
+        return;
+    if (!monitor_->KillSelectedProcess(static_cast<Pid>(pid)))
+        ShowError(monitor_->TerminateErrorText());
+}
+
+void TFormMain::SetPriorityClick(std::uint32_t priorityClass) {
+    const std::int64_t pid = SelectedPid();
+    if (pid < 0)
+        return;
+    if (!monitor_->SetPriority(static_cast<Pid>(pid), priorityClass))
+        ShowError(monitor_->PriorityErrorText());
+}
+
+void TFormMain::OpenContainingFolder1Click() {
+    const std::int64_t pid = SelectedPid();
+    if (pid < 0)
+        return;
+    const TProcess* record = monitor_->table().Find(static_cast<Pid>(pid));
+    if (record == nullptr || record->Name.isEmpty() || !FileNameExists(record->Name))
+        return;
+    const QString folder = record->Name.left(record->Name.lastIndexOf(u'/') + 1);
+    if (services_.openUrl)
+        services_.openUrl(LocalFileUrl(folder)); // the folder's exact bytes
+}
+
+void TFormMain::SetShutdownTime1Click() {
+    const std::int64_t pid = SelectedPid();
+    if (pid < 0 || !dialogs.setShutdownTime)
+        return;
+    dialogs.setShutdownTime(static_cast<Pid>(pid)); // returns when it closes, however it was closed
+    // Timers ran meanwhile: the row is looked up again.
+    ProcessList& list = monitor_->list();
+    const int row = list.FindItem(pid);
+    if (row >= 0 && monitor_->table().InRange(static_cast<Pid>(pid)))
+        list.at(row).subItems[9] = ShutdownText(monitor_->table()[static_cast<Pid>(pid)], strings_);
+    model_->Refresh();
+    ButtonSaveClick();
+}
+
+void TFormMain::Query1Click() {
+    const std::int64_t pid = SelectedPid();
+    if (pid >= 0 && dialogs.showProcessInformation)
+        dialogs.showProcessInformation(static_cast<Pid>(pid));
+}
+
+void TFormMain::Settings1Click() {
+    if (dialogs.showSettings)
+        dialogs.showSettings();
+}
+
+void TFormMain::Wizzard1Click() {
+    if (dialogs.showWizard)
+        dialogs.showWizard();
+}
+
+void TFormMain::Abaout1Click() {
+    if (dialogs.showAbout)
+        dialogs.showAbout();
+}
+
+void TFormMain::MenuVersionOnlineClick() {
+    if (dialogs.openHomePage)
+        dialogs.openHomePage();
+    else if (services_.openUrl)
+        services_.openUrl(QUrl(HomePageUrl()));
+}
+
+void TFormMain::ButtonSaveClick() {
+    const IniResult result = kelvane::SaveSettings(options_.settingsPath, CurrentPreferences(), *monitor_);
+    if (!result)
+        ShowError(result.error);
+}
+
+void TFormMain::MenuCreateDebugFileClick() {
+    QString error;
+    if (!CreateDebugFile(0, *monitor_, CurrentPreferences(), options_.settingsPath, &error))
+        ShowError(error);
+}
+
+void TFormMain::OnlineHelp1Click() {
+    if (services_.openUrl)
+        services_.openUrl(QUrl(HelpPageUrl()));
+}
+
+} // namespace kelvane::app
