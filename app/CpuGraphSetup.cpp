@@ -9,6 +9,10 @@ void SetUpCpuGraphComponent(graph::TGraphDisplay3D& c) {
     c.ScrollBarHeight = 0;
     c.ShowMarkers = false;
     c.ShowSelection = false;
+    c.AllowSelect = false; // the window's graph only shows the whole data at zoom 1
+    c.AllowQuickPlay = false;
+    c.AllowWheelZoom = false;
+    c.AllowAmplitudeChangeWithKey = false;
     c.SuppressErrors = true;
     c.Antialiasing = true;
 }

@@ -13,6 +13,8 @@
 
 namespace kelvane::graph {
 
+QObject* MakeSampleMessageWindow(TGraphDisplay3D* owner);
+
 // The device: an OpenGL surface over the inner panel that draws the active item.
 class GraphView : public QOpenGLWidget {
 public:
@@ -84,22 +86,46 @@ TGraphDisplay3D::TGraphDisplay3D(QWidget* parent)
     logo_ = new QLabel(panel_);
     logo_->hide();
     layout->addWidget(panel_, 1);
-    scrollBar_ = new QScrollBar(Qt::Horizontal, this);
-    scrollBar_->setRange(0, 600); // the whole curve at zoom 1, until a host scrolls
+    // Both bars: maximum 600, page 600 (the whole curve at zoom 1), hidden until a device shows one.
+    scrollBar_ = new TSampleScrollBar(this);
+    scrollBar_->setPageStep(600);
+    scrollBar_->SetMax(600);
+    scrollBar_->setSingleStep(1);
     scrollBar_->setFixedHeight(ScrollBarHeight);
+    scrollBar_->hide();
     layout->addWidget(scrollBar_);
-    flatScrollBarPlace_ = new QWidget(this);
-    flatScrollBarPlace_->setFixedHeight(ScrollBarHeight);
-    flatScrollBarPlace_->hide();
-    layout->addWidget(flatScrollBarPlace_);
+    QObject::connect(scrollBar_, &QScrollBar::valueChanged, this, [this] { ScrollBarChange(); });
+    flatScrollBar_ = new TSampleFlatScrollBar(this);
+    flatScrollBar_->SetMax(600);
+    flatScrollBar_->SetPageSize(600);
+    flatScrollBar_->SetLargeChange(10);
+    flatScrollBar_->setFixedHeight(ScrollBarHeight);
+    flatScrollBar_->hide();
+    flatScrollBar_->OnChange = [this](TFatScrollBar*) { ScrollBarChange(); };
+    layout->addWidget(flatScrollBar_);
+    wndProc_ = MakeSampleMessageWindow(this);
+    WatchInnerPanel(panel_);
+    WatchInnerPanel(captionLabel_);
+    WatchInnerPanel(logo_);
+    scrollBar_->installEventFilter(this);
+    flatScrollBar_->installEventFilter(this);
 }
 
 TGraphDisplay3D::~TGraphDisplay3D() {
+    CancelSampleThread();
+    for (QObject* watched : {static_cast<QObject*>(panel_), static_cast<QObject*>(captionLabel_),
+                             static_cast<QObject*>(logo_), static_cast<QObject*>(scrollBar_),
+                             static_cast<QObject*>(flatScrollBar_)})
+        watched->removeEventFilter(this);
+    if (QWidget* device = DeviceWidget())
+        device->removeEventFilter(this);
     D3DFree(true);
     Items.Clear();
 }
 
 bool TGraphDisplay3D::HasDevice() const { return !view_.isNull(); }
+
+QWidget* TGraphDisplay3D::DeviceWidget() const { return view_.data(); }
 
 void TGraphDisplay3D::SetCaption(const QString& caption) {
     caption_ = caption;
@@ -110,6 +136,7 @@ void TGraphDisplay3D::SetActiveIndex(int index) {
     activeIndex_ = index;
     if (Animate && Items[index] != nullptr)
         SetupStartupAnim(index);
+    SetScrollBar();
 }
 
 void TGraphDisplay3D::SetupStartupAnim(int index) {
@@ -167,6 +194,8 @@ bool TGraphDisplay3D::OpenGLAvailable() {
 bool TGraphDisplay3D::Initialize(int index) {
     if (Animate)
         SetupStartupAnim(index);
+    if (SampleInSeparateThread) // the worker's packet brings the samples
+        return true;
     InitD3D(index);
     InitializeGeometries(index);
     return true;
@@ -179,8 +208,7 @@ bool TGraphDisplay3D::InitD3D(int index) {
     D3DFree(false);
     const std::lock_guard<std::recursive_mutex> lock(item->RenderCriticalSection);
     logo_->hide();
-    scrollBar_->setFixedHeight(ScrollBarHeight);
-    scrollBar_->setVisible(ScrollBarHeight > 0);
+    ApplyScrollBarType();
     if (!OpenGLAvailable()) {
         if (!SuppressErrors)
             throw std::runtime_error("Error while creating D3D Device!");
@@ -193,6 +221,7 @@ bool TGraphDisplay3D::InitD3D(int index) {
         throw std::runtime_error("Error while loading D3D background image!");
     delete view_.data(); // the old device goes with its surface
     view_ = new GraphView(this, panel_);
+    WatchInnerPanel(view_);
     view_->setGeometry(panel_->rect());
     view_->show();
     view_->raise();
@@ -214,6 +243,10 @@ void TGraphDisplay3D::CreateVertexesFromSamples(int index, int graphIndex) {
     TGraphDisplayGraphItem* g = item != nullptr ? item->GraphItems[graphIndex] : nullptr;
     if (g == nullptr)
         return;
+    if (SampleInSeparateThread) {
+        StartSampleThread(*g);
+        return;
+    }
     if (OnNeedSamples)
         OnNeedSamples(this, item, g);
     if (!HasDevice())
@@ -240,7 +273,7 @@ void TGraphDisplay3D::UpdatePlayback(TGraphDisplayItem& item) {
     if (SampleScroll && OnNeedPlayStatus && OnNeedPlaybackPosition && item.Length() != 0 &&
         OnNeedPlayStatus(this, &item) == gdpsPlaying) {
         const double position = OnNeedPlaybackPosition(this, &item);
-        scrollBar_->setValue(static_cast<int>(std::trunc(scrollBar_->maximum() * position / item.Length())) - 300);
+        SetScrollBarPosition(std::trunc(GetScrollBarMax() * position / item.Length()) - 300);
     }
     if (ShowCursor && isVisible() && OnNeedPlaybackPosition && item.Length() != 0)
         cursorX_ = static_cast<float>(OnNeedPlaybackPosition(this, &item) / item.Length() * item.MaximumVertexCount() / 2);
@@ -291,10 +324,12 @@ RenderOptions TGraphDisplay3D::renderOptions() const {
     options.solidCursor = SolidCursor;
     options.antialiasing = Antialiasing;
     options.animate = Animate;
+    options.startupRotation = Animate && (Animations & gdaStartupRotation) != 0;
     options.maximumVertexCount = static_cast<int>(std::min<std::int64_t>(MaximumVertexCount, 1 << 30));
     options.cursorX = cursorX_;
-    options.scrollMaximum = scrollBar_->maximum() > 1 ? scrollBar_->maximum() : 600;
-    options.scrollPosition = scrollBar_->value();
+    options.activeMarker = static_cast<int>(activeMarker_);
+    options.scrollMaximum = GetScrollBarMax() > 1 ? GetScrollBarMax() : 600;
+    options.scrollPosition = GetScrollBarPosition();
     options.background = background_;
     auto* self = const_cast<TGraphDisplay3D*>(this);
     if (BeforeD3DRender)

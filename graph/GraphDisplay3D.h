@@ -1,18 +1,21 @@
 #pragma once
 // TGraphDisplay3D: a panel that draws the active display item's curves with OpenGL. It hosts an
 // inner panel (which shows the component's Caption while no device draws over it), the logo
-// picture and the scroll bar's place. Where no OpenGL context can be made (the offscreen platform,
-// no driver) it stays that panel.
+// picture and two scroll bars (standard or flat). The mouse selects, moves markers and plays, the
+// wheel and Zoom / ShowAll change the view (animated), and samples may come from a worker thread.
+// Where no OpenGL context can be made (the offscreen platform, no driver) it stays that panel.
 
 #include <QLabel>
 #include <QPixmap>
 #include <QPointer>
-#include <QScrollBar>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
+#include "graph/FatScrollBar.h"
 #include "graph/GraphModel.h"
+#include "graph/SampleThread.h"
+#include "graph/ViewMath.h"
 
 namespace kelvane::graph {
 enum TGraphDisplayPlayStatus { gdpsStoped, gdpsPlaying, gdpsPaused, gdpsRecording };
@@ -43,11 +46,11 @@ public:
     bool SolidCursor = false;
     bool SuppressErrors = false;
     bool Antialiasing = false;
-    int ScrollBarHeight = 10;
+    int ScrollBarHeight = 10; // both scroll bars; SetScrollBarHeight applies it at once
     TD3DMaximumVertexCountMode MaximumVertexCountMode = gd3dCustom;
     TGraphDisplayAnimations Animations = gdaStartupRotation | gdaZoomSelection | gdaShowAll | gdaMouseWheelZoom;
     int AnimationDuration = 500;
-    TGraphDisplayScrollBarType ScrollBarType = gdsbtWindows;
+    TGraphDisplayScrollBarType ScrollBarType = gdsbtWindows; // SetScrollBarType applies it at once
     TD3DVertexProcessingMode D3DVertexProcessingMode = gd3dvpmHardware;
     TGraphDisplaySamplesManagement SamplesManagement = gdsmKeep;
     bool SampleInSeparateThread = false;
@@ -120,12 +123,60 @@ public:
     void FrameDrawn();
     // What a frame of the active item needs from the component.
     RenderOptions renderOptions() const;
-    // The playback cursor's x in vertex units, and the scroll bar (for hosts and tests).
+    // The playback cursor's x in vertex units, and the scroll bars (for hosts and tests).
     float CursorX() const { return cursorX_; }
-    QScrollBar* scrollBar() const { return scrollBar_; }
+    TSampleScrollBar* scrollBar() const { return scrollBar_; }
+    TSampleFlatScrollBar* FlatScrollBar() const { return flatScrollBar_; }
+
+    // The visible scroll bar (by ScrollBarType), both counted with the position running
+    // 0 ... maximum - page.
+    void SetScrollBarType(TGraphDisplayScrollBarType type);
+    void SetScrollBarHeight(int height);
+    // Fits the scroll range to the active item's Zoom (600 x Zoom), keeping the relative position.
+    void SetScrollBar();
+    int GetScrollBarMax() const;
+    void SetScrollBarMax(int value);
+    int GetScrollBarPosition() const;
+    void SetScrollBarPosition(double value);
+    int GetScrollBarTag() const;
+    int GetScrollBarPageSize() const;
+    // The visible bar moved: the active item follows it unless the bar's tag is set; then OnScroll.
+    void ScrollBarChange();
+    // The view of the active item (Zoom and scroll position).
+    // The data value under pixel column x of the inner panel; also finds the hovered marker.
+    double MousePosition2XValue(double x);
+    // For a data fraction x of Length, the fraction of the visible width where it shows.
+    double XPercentValue2ViewPercent(double x) const;
+    // The gdtMulti band under pixel row y.
+    int MousePosition2Index(double y) const;
+    // Zooms to the active item's selection; nothing for the whole data or an empty selection.
+    void Zoom();
+    // Back to zoom 1 at scroll position 0.
+    void ShowAll();
+    // Selects the whole data of the active item.
+    void SelectAll();
+    // The wheel zoom about the last mouse position (every second wheel message zooms).
+    void MouseWheelZoom(int delta);
+    // The marker under the mouse, -1 for none.
+    std::int64_t ActiveMarker() const { return activeMarker_; }
+    // Mouse state of the inner panel.
+    bool MovingMarker() const { return movingMarker_; }
+    bool MovingSelection() const { return movingSelection_; }
+
+    // The sample thread (with SampleInSeparateThread): stops and waits for a running worker.
+    void CancelSampleThread();
+    bool SampleThreadRunning() const { return sampleThread_ != nullptr; }
+    // For a host's handler on the worker: reports progress to the GUI thread (thread-safe).
+    void PostProgress(int progress) const;
+    QObject* HandleWndProc() const { return wndProc_; }
+
+    // The active item's Position property: FPosition / Length x the scroll maximum.
+    double ItemPosition(const TGraphDisplayItem& item) const;
+    void SetItemPosition(TGraphDisplayItem& item, double position) const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void PanelResize();
@@ -137,8 +188,37 @@ private:
     QWidget* panel_ = nullptr;
     QLabel* captionLabel_ = nullptr;
     QLabel* logo_ = nullptr;
-    QScrollBar* scrollBar_ = nullptr;
-    QWidget* flatScrollBarPlace_ = nullptr; // where the custom scroll bar goes
+    void ApplyScrollBarType();
+    friend class SampleMessageWindow;
+    void StartSampleThread(TGraphDisplayGraphItem& graphItem);
+    void SampleMessage(SampleMessageEvent& message);
+    void ApplySamplesPacket(std::unique_ptr<TSamplesPacket> packet);
+    std::shared_ptr<TSampleThread> sampleThread_; // FSampleThread
+    QObject* wndProc_ = nullptr;
+    ScrollView View() const;
+    // One animation step: Zoom and the scroll position under the render lock, then a frame (or,
+    // with MultiThread, a 10 ms pause), paced to `msPerStep` since `startMs`.
+    void AnimationStep(TGraphDisplayItem& item, double zoom, const std::function<double()>& position, int step,
+                       int msPerStep, std::int64_t startMs);
+    void RenderNow();
+    QWidget* DeviceWidget() const; // the OpenGL surface, or null
+    void ScrollViewTo(double position);
+    void WatchInnerPanel(QWidget* widget);
+    bool PanelMouseEvent(QEvent* event);
+    bool ScrollBarKeyEvent(QObject* bar, QKeyEvent* event);
+    void WheelEvent(QWheelEvent* event);
+    void SelectionStartAt(TGraphDisplayItem& item, double value, double y);
+    void SelectionEndAt(TGraphDisplayItem& item, double value, double y);
+    void MarkerHover(TGraphDisplayItem& item, double value, double reach);
+    QObject* Container() { return parent() != nullptr ? parent() : this; }
+    std::int64_t activeMarker_ = -1;
+    int mouseX_ = 0, mouseY_ = 0;
+    bool firstWheel_ = false;
+    bool movingMarker_ = false, movingSelection_ = false;
+    bool mouseButtonLeft_ = false, mouseButtonRight_ = false, mouseButtonMiddle_ = false;
+    void SetBarTag(int tag);
+    TSampleScrollBar* scrollBar_ = nullptr;
+    TSampleFlatScrollBar* flatScrollBar_ = nullptr;
     int progress_ = 0;
     QPointer<GraphView> view_;
     QImage background_; // the active item's background picture, loaded with its device

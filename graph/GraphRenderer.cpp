@@ -1,4 +1,5 @@
 #include "graph/GraphRenderer.h"
+#include "graph/ViewMath.h"
 
 #include "graph/TextLayout.h"
 
@@ -193,7 +194,7 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
 
     // Curves, then the centre line once more over them.
     // What the transforms of a curve (or of none) depend on.
-    auto inputFor = [&item](const TGraphDisplayGraphItem* g) {
+    auto inputFor = [&item, &options](const TGraphDisplayGraphItem* g) {
         SamplesTransformInput in;
         in.zoom = item.Zoom;
         in.maximumVertexCount = item.MaximumVertexCount();
@@ -203,12 +204,23 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
         in.stereoId = g != nullptr ? g->StereoID : gdgisidLeft;
         in.multiCount = std::max(item.MultiCount, 1);
         in.group = g != nullptr ? g->Group : 0;
-        in.itemPosition = item.FPosition;
+        // The item's Position: its offset in scroll units, which are world units of the curves.
+        in.itemPosition = item.Length() != 0 ? item.FPosition / item.Length() * options.scrollMaximum : 0;
         in.graphPosition = g != nullptr ? g->FPosition : 0;
         return in;
     };
     auto samplesTransform = [&item, &inputFor](const TGraphDisplayGraphItem* g) {
         item.WorldMatrix = SamplesTransform(inputFor(g));
+        return item.WorldMatrix;
+    };
+    // The start-up rotation turns a step with every curve drawn, until it has turned flat.
+    auto curveTransform = [&item, &options, &inputFor](const TGraphDisplayGraphItem* g) {
+        SamplesTransformInput in = inputFor(g);
+        if (options.startupRotation && item.StartupAnim) {
+            item.StartupAnim = StartupRotationStep(item.SamplesRotationMatrix, item.StartupAnimAngle);
+            in.rotation = item.SamplesRotationMatrix;
+        }
+        item.WorldMatrix = SamplesTransform(in);
         return item.WorldMatrix;
     };
     if (options.beforeSamplesRender)
@@ -220,14 +232,14 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
             continue;
         const bool bars = g->D3DVertexType == 4;
         Draw(g->VertexBufferSamples, bars ? GL_TRIANGLES : GL_LINE_STRIP, 0,
-             bars ? 3 * g->VertexCountSamples : g->VertexCountSamples + 1, samplesTransform(g));
+             bars ? 3 * g->VertexCountSamples : g->VertexCountSamples + 1, curveTransform(g));
     }
     if (options.afterSamplesRender)
         options.afterSamplesRender(&item);
     if (item.Axis.CenterLine)
         drawCentreLine();
 
-    const bool rotating = options.animate && item.StartupAnim;
+    const bool rotating = options.startupRotation && item.StartupAnim;
     const TGraphDisplayGraphItem* first = item.GraphItems[0];
     // The selection: its backdrop, the band twice, and its two edge lines.
     auto drawSelection = [&](const SelectionVertices& s, const Matrix& world) {

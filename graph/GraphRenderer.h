@@ -21,6 +21,9 @@ struct RenderOptions {
     bool solidCursor = false;
     bool antialiasing = false;
     bool animate = true;
+    // The start-up rotation runs (Animate with gdaStartupRotation): curves turn, and the
+    // selection, markers and cursor wait until they are flat.
+    bool startupRotation = true;
     int maximumVertexCount = 500000;
     float cursorX = 0;
     int activeMarker = -1;

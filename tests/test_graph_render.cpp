@@ -240,7 +240,7 @@ TEST(GraphRender, TheCursorAndTheViewFollowThePlayback) {
     ASSERT_TRUE(component.Initialize(0));
     component.ShowCursor = true;
     component.SampleScroll = true;
-    component.scrollBar()->setMaximum(10000);
+    component.SetScrollBarMax(10000);
     component.OnNeedPlayStatus = [](TGraphDisplay3D*, TGraphDisplayItem*) { return gdpsPlaying; };
     component.OnNeedPlaybackPosition = [](TGraphDisplay3D*, TGraphDisplayItem*) { return 50.0; };
     component.Render();
