@@ -13,8 +13,10 @@
 
 #include "app/FormMain.h"
 #include "dialogs/AboutBox.h"
+#include "dialogs/FormProcessInformation.h"
 #include "dialogs/FormSetShutdownDateTime.h"
 #include "dialogs/FormSettings.h"
+#include "engine/ProcessMonitor.h"
 #include "platform/linux/LinuxProcessApi.h"
 #include "settings/SettingsLocation.h"
 #include "update/HttpFetch.h"
@@ -85,7 +87,10 @@ int main(int argc, char* argv[]) {
     kelvane::TFormSettings formSettings(settingsPath);
     kelvane::TAboutBox aboutBox(formSettings, formMain.OwnVersionText());
     kelvane::TFormSetShutdownDateTime formSetShutdownDateTime;
-    kelvane::TFormProcessInformation formProcessInformation;
+    kelvane::TFormProcessInformation formProcessInformation(api, [&formMain](kelvane::Pid pid) {
+        const kelvane::TProcess* record = formMain.monitor().table().Find(pid);
+        return record != nullptr ? record->Name : QString();
+    });
 
     if (!formMain.StartMinimized())
         formMain.show();

@@ -134,6 +134,28 @@ struct ProcessTimes {
 // The first module of a process: its executable. Opaque to the engine.
 using ModuleHandle = std::uint64_t;
 
+// The memory counters of a process, in the names of the Windows process memory counters. Byte
+// counts are unsigned 64-bit; each port says in its GetProcessMemoryInfo what stands for each one.
+struct ProcessMemoryCounters {
+    std::uint64_t PageFaultCount = 0;
+    std::uint64_t PeakWorkingSetSize = 0;
+    std::uint64_t WorkingSetSize = 0;
+    std::uint64_t QuotaPeakPagedPoolUsage = 0;
+    std::uint64_t QuotaPagedPoolUsage = 0;
+    std::uint64_t QuotaPeakNonPagedPoolUsage = 0;
+    std::uint64_t QuotaNonPagedPoolUsage = 0;
+    std::uint64_t PagefileUsage = 0;
+    std::uint64_t PeakPagefileUsage = 0;
+};
+
+// One module (a file mapped into a process): its full path, the address of its first byte in the
+// process and the number of bytes from there to the end of its last mapping.
+struct ModuleEntry {
+    QString path;
+    std::uint64_t base = 0;
+    std::uint64_t size = 0;
+};
+
 class ProcessApi {
 public:
     virtual ~ProcessApi() = default;
@@ -203,6 +225,44 @@ public:
     // The full path of the module's file (module 0 or the first module = the executable). Not cut
     // to any length. Needs PROCESS_QUERY_INFORMATION and PROCESS_VM_READ. Empty on failure.
     virtual QString GetModuleFileNameExW(const ProcessHandle& handle, ModuleHandle module) = 0;
+
+    // ---- Process details (the process information window) --------------------------------------
+    // Ports that do not provide these fail with NotBound.
+
+    // Every module of the process, in ascending order of base address, one entry per file (the
+    // executable, shared libraries, other mapped files; anonymous memory and the kernel's own
+    // mappings are not modules). Needs PROCESS_QUERY_INFORMATION and PROCESS_VM_READ. False, with
+    // `modules` empty, on failure, including a process that has exited.
+    virtual bool EnumProcessModuleList(const ProcessHandle& /*handle*/, std::vector<ModuleEntry>& modules) {
+        modules.clear();
+        SetLastError(PortError::NotBound);
+        return false;
+    }
+
+    // The memory counters of the process. Needs PROCESS_QUERY_INFORMATION and PROCESS_VM_READ.
+    // False on failure (including a process that has exited); `counters` is then unspecified.
+    virtual bool GetProcessMemoryInfo(const ProcessHandle& /*handle*/, ProcessMemoryCounters& /*counters*/) {
+        SetLastError(PortError::NotBound);
+        return false;
+    }
+
+    // The number of threads of the process with this PID, as the system's process list shows it
+    // now; no open is needed, so it works for processes that cannot be opened. PID 0, the idle
+    // process, has one thread per online processor. False when no process has the PID or it has
+    // ended (a zombie counts as ended); `threads` is then unchanged.
+    virtual bool GetProcessThreadCount(Pid /*pid*/, std::uint32_t& /*threads*/) {
+        SetLastError(PortError::NotBound);
+        return false;
+    }
+
+    // The account the process runs as, written "account (domain)"; on Linux the domain is the
+    // host name and the account the user name of the real user ID (the number when the user has
+    // no name). Needs PROCESS_QUERY_INFORMATION. False on failure, including a process that has
+    // exited; `user` is then unchanged.
+    virtual bool GetProcessUserName(const ProcessHandle& /*handle*/, QString& /*user*/) {
+        SetLastError(PortError::NotBound);
+        return false;
+    }
 
     // ---- Privileges -----------------------------------------------------------------------------
 

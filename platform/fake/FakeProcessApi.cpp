@@ -209,6 +209,45 @@ QString FakeProcessApi::GetModuleFileNameExW(const ProcessHandle& handle, Module
     return process->path;
 }
 
+bool FakeProcessApi::EnumProcessModuleList(const ProcessHandle& handle, std::vector<ModuleEntry>& modules) {
+    modules.clear();
+    const FakeProcess* process = Target(handle, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ);
+    if (process == nullptr)
+        return false;
+    if (process->noModules)
+        return Fail(PortError::AccessDenied);
+    modules = process->modules;
+    return true;
+}
+
+bool FakeProcessApi::GetProcessMemoryInfo(const ProcessHandle& handle, ProcessMemoryCounters& counters) {
+    const FakeProcess* process = Target(handle, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ);
+    if (process == nullptr)
+        return false;
+    counters = process->memory;
+    return true;
+}
+
+bool FakeProcessApi::GetProcessThreadCount(Pid pid, std::uint32_t& threads) {
+    const FakeProcess* process = Find(pid);
+    if (process == nullptr && pid == 0) {
+        threads = static_cast<std::uint32_t>(processors_);
+        return true;
+    }
+    if (process == nullptr || process->exited)
+        return Fail(PortError::NoSuchProcess);
+    threads = static_cast<std::uint32_t>(process->threads);
+    return true;
+}
+
+bool FakeProcessApi::GetProcessUserName(const ProcessHandle& handle, QString& user) {
+    const FakeProcess* process = Target(handle, PROCESS_QUERY_INFORMATION);
+    if (process == nullptr)
+        return false;
+    user = process->user;
+    return true;
+}
+
 std::optional<int> FakeProcessApi::LookupPrivilegeValue(const QString& name) {
     for (int i = 0; i < static_cast<int>(std::size(kPrivilegeNames)); ++i)
         if (name == QLatin1String(kPrivilegeNames[i]))

@@ -25,6 +25,9 @@ struct FakeProcess {
     bool refuseSetAffinity = false;
     bool refuseTerminate = false;
     bool noModules = false; // EnumProcessModules / GetModuleFileNameExW fail
+    std::vector<ModuleEntry> modules;  // what EnumProcessModuleList gives (fails too with noModules)
+    ProcessMemoryCounters memory;      // what GetProcessMemoryInfo gives
+    QString user = QStringLiteral("user (fakehost)"); // what GetProcessUserName gives
     std::uint64_t generation = 0; // set by the world: a PID given again is another process
 };
 
@@ -71,6 +74,11 @@ public:
     bool EnumProcesses(std::vector<Pid>& pids) override;
     bool EnumProcessModules(const ProcessHandle& handle, ModuleHandle& firstModule) override;
     QString GetModuleFileNameExW(const ProcessHandle& handle, ModuleHandle module) override;
+    bool EnumProcessModuleList(const ProcessHandle& handle, std::vector<ModuleEntry>& modules) override;
+    bool GetProcessMemoryInfo(const ProcessHandle& handle, ProcessMemoryCounters& counters) override;
+    // PID 0 without a process of its own has one thread per processor of the world.
+    bool GetProcessThreadCount(Pid pid, std::uint32_t& threads) override;
+    bool GetProcessUserName(const ProcessHandle& handle, QString& user) override;
     std::optional<int> LookupPrivilegeValue(const QString& name) override;
     bool AdjustPrivilege(int privilege, bool enable) override;
     Pid GetForegroundProcessId() override;

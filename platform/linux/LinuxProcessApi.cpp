@@ -3,6 +3,7 @@
 #include "engine/PriorityClass.h"
 #include "platform/linux/Capabilities.h"
 #include "platform/linux/GroupScheduler.h"
+#include "platform/linux/ProcessDetails.h"
 #include "platform/linux/ProcFs.h"
 #include "platform/linux/SchedClass.h"
 #include "platform/linux/X11Foreground.h"
@@ -448,6 +449,57 @@ QString LinuxProcessApi::GetModuleFileNameExW(const ProcessHandle& handle, Modul
         return {};
     }
     return QFile::decodeName(QByteArray::fromStdString(*path));
+}
+
+// ---- Process details ---------------------------------------------------------------------------
+
+bool LinuxProcessApi::ReadWhileRunning(const ProcessHandle& handle, std::uint32_t rights,
+                                       const std::function<int()>& read) {
+    if (!Usable(handle, rights))
+        return false;
+    const int error = read();
+    return error == 0 ? Usable(handle, rights) : Fail(error);
+}
+
+bool LinuxProcessApi::EnumProcessModuleList(const ProcessHandle& handle, std::vector<ModuleEntry>& modules) {
+    const bool ok = ReadWhileRunning(handle, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ,
+                                     [&] { return ReadModuleList(procRoot_, handle.pid(), modules); });
+    if (!ok)
+        modules.clear();
+    return ok;
+}
+
+bool LinuxProcessApi::GetProcessMemoryInfo(const ProcessHandle& handle, ProcessMemoryCounters& counters) {
+    return ReadWhileRunning(handle, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ,
+                            [&] { return ReadMemoryCounters(procRoot_, handle.pid(), counters); });
+}
+
+bool LinuxProcessApi::GetProcessThreadCount(Pid pid, std::uint32_t& threads) {
+    if (pid == 0) { // the idle process: one idle task per online processor
+        threads = static_cast<std::uint32_t>(GetNumberOfProcessors());
+        return true;
+    }
+    // The pidfd tells whether the whole process has ended: a zombie still has a status file.
+    const int fd = pid > static_cast<Pid>(INT_MAX) ? -1 : PidfdOpen(pid);
+    if (fd < 0)
+        return Fail(errno == EINVAL ? ESRCH : errno);
+    std::uint32_t count = 0;
+    const int error = ReadThreadCount(procRoot_, pid, count);
+    const bool ended = HasExited(fd);
+    ::close(fd);
+    if (error != 0 || ended)
+        return Fail(error != 0 ? error : ESRCH);
+    threads = count;
+    return true;
+}
+
+bool LinuxProcessApi::GetProcessUserName(const ProcessHandle& handle, QString& user) {
+    QString read;
+    if (!ReadWhileRunning(handle, PROCESS_QUERY_INFORMATION,
+                          [&] { return ReadUserText(procRoot_, handle.pid(), read); }))
+        return false;
+    user = read;
+    return true;
 }
 
 // ---- Privileges --------------------------------------------------------------------------------

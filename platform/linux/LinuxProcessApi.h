@@ -40,6 +40,11 @@ public:
     bool EnumProcesses(std::vector<Pid>& pids) override;
     bool EnumProcessModules(const ProcessHandle& handle, ModuleHandle& firstModule) override;
     QString GetModuleFileNameExW(const ProcessHandle& handle, ModuleHandle module) override;
+    // Process details (platform/linux/ProcessDetails.h gives the mapping of each counter).
+    bool EnumProcessModuleList(const ProcessHandle& handle, std::vector<ModuleEntry>& modules) override;
+    bool GetProcessMemoryInfo(const ProcessHandle& handle, ProcessMemoryCounters& counters) override;
+    bool GetProcessThreadCount(Pid pid, std::uint32_t& threads) override;
+    bool GetProcessUserName(const ProcessHandle& handle, QString& user) override;
 
     std::optional<int> LookupPrivilegeValue(const QString& name) override;
     bool AdjustPrivilege(int privilege, bool enable) override;
@@ -65,6 +70,9 @@ private:
     // The handle is usable for `rights` and its process has not exited; sets the error otherwise.
     bool Usable(const ProcessHandle& handle, std::uint32_t rights);
     bool Fail(int error);
+    // Runs `read` (0 or an errno) on a handle usable for `rights`; true when it succeeded and the
+    // process was still running after it, so what it read was this process's own.
+    bool ReadWhileRunning(const ProcessHandle& handle, std::uint32_t rights, const std::function<int()>& read);
     // The start time of the pidfd's process (clock ticks after boot); empty once it has exited.
     std::optional<std::uint64_t> StartTime(Pid pid, int pidfd);
     bool HasOwnMemory(Pid pid, int pidfd);
