@@ -5,6 +5,7 @@
 #include "settings/AtomicFile.h"
 #include "settings/SettingsLocation.h"
 #include "util/DateTimeText.h"
+#include "util/FileName.h"
 #include "util/TextTrim.h"
 
 #include <QDateTime>
@@ -101,7 +102,8 @@ bool CreateDebugFile(Pid currentPid, const ProcessMonitor& monitor, const Prefer
               << QStringLiteral("DeltaCPUTime:    ") + QString::number(r.dCPUTime)
               << QStringLiteral("CPUAffinity:     ") + QString::number(r.CPUAffinity) << QStringLiteral(" ");
     });
-    const QByteArray text = (lines.join(u'\n') + u'\n').toUtf8();
+    // Paths keep their exact bytes, as the settings file keeps them.
+    const QByteArray text = ToUtf8Escaped(lines.join(u'\n') + u'\n');
     if (!WriteNewFile(logPath, text, &reason)) {
         *error = QStringLiteral("Unable to write to %1").arg(logPath);
         return false;

@@ -1,5 +1,7 @@
 #include "settings/IniDocument.h"
 
+#include "util/FileName.h"
+
 #include <QSet>
 #include <QtEndian>
 #include <algorithm>
@@ -113,7 +115,7 @@ QByteArray IniDocument::Serialize() const {
 
 QString IniDocument::Decode(const QByteArray& raw) const {
     if (encoding_ == Encoding::Utf8)
-        return QString::fromUtf8(raw);
+        return FromUtf8Escaped(raw);
     QString text(raw.size() / 2, Qt::Uninitialized);
     if (encoding_ == Encoding::Utf16Be)
         qFromBigEndian<char16_t>(raw.constData(), text.size(), text.data());
@@ -124,7 +126,7 @@ QString IniDocument::Decode(const QByteArray& raw) const {
 
 QByteArray IniDocument::Encode(const QString& text) const {
     if (encoding_ == Encoding::Utf8)
-        return text.toUtf8();
+        return ToUtf8Escaped(text);
     QByteArray raw(text.size() * 2, Qt::Uninitialized);
     if (encoding_ == Encoding::Utf16Be)
         qToBigEndian<char16_t>(text.constData(), text.size(), raw.data());

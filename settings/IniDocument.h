@@ -9,6 +9,10 @@
 // Encodings: a text starting with FF FE is UTF-16LE, one starting with FE FF UTF-16BE; anything
 // else is UTF-8 (a UTF-8 byte-order mark is kept). New lines are written in the text's own
 // encoding and line end. A byte-order mark at the start of a line (two files joined) is ignored.
+// Section names are paths, which need not be valid UTF-8: a UTF-8 text reads each byte that does
+// not decode as the lone surrogate U+DC80 + byte and writes such a surrogate back as that byte
+// (util/FileName.h); UTF-16 holds lone surrogates as they are. Either way a name read from a file
+// or from the system is written back byte for byte.
 //
 // Section names compare without regard to case, as the settings file's own sections do; a process
 // profile's section is the executable's path, which Linux compares byte for byte, so the profile

@@ -18,6 +18,7 @@
 #include "settings/IniDocument.h"
 #include "settings/IniFile.h"
 #include "tools/kelvanectl/IniCommands.h"
+#include "util/FileName.h"
 
 using namespace kelvane;
 
@@ -303,6 +304,80 @@ TEST(IniDocument, TenMegabytesParse) {
     doc.Write(QStringLiteral("Section 7"), QStringLiteral("key"), QStringLiteral("y"));
     EXPECT_EQ(doc.Serialize().size(), big.size() - 39);
 }
+
+// Profile sections are paths, which need not be valid UTF-8: in every encoding each stays a name of
+// its own and is written back byte for byte.
+class IniPathNames : public testing::TestWithParam<IniDocument::Encoding> {
+protected:
+    // The file bytes of a text given as its UTF-8 form, in the parameter's encoding.
+    QByteArray InEncoding(const QByteArray& utf8) const {
+        if (GetParam() == IniDocument::Encoding::Utf8)
+            return utf8;
+        const QString text = DecodeFileName(utf8);
+        const bool big = GetParam() == IniDocument::Encoding::Utf16Be;
+        QByteArray bytes = big ? QByteArray("\xFE\xFF", 2) : QByteArray("\xFF\xFE", 2);
+        for (const QChar c : text) {
+            const char high = static_cast<char>(c.unicode() >> 8);
+            const char low = static_cast<char>(c.unicode() & 0xFF);
+            bytes += big ? high : low;
+            bytes += big ? low : high;
+        }
+        return bytes;
+    }
+};
+
+TEST_P(IniPathNames, UndecodableBytesKeepEveryNameItsOwn) {
+    const QByteArray paths[] = {"/opt/p\xFF", "/opt/p\xFE", "/opt/p\xEF\xBF\xBD" /* a valid U+FFFD */,
+                                "/opt/p\xED\xB2\x80" /* U+DC80 written as UTF-8 */, "/opt/p\x80",
+                                "/opt/caf\xC3\xA9", "/opt/caf\xE9" /* Latin-1 */};
+    IniDocument doc(GetParam());
+    QByteArray expected;
+    for (std::size_t i = 0; i < std::size(paths); ++i) {
+        doc.Write(DecodeFileName(paths[i]), QStringLiteral("AutoKill"), QString::number(i), SectionCase::Exact);
+        expected += "[" + paths[i] + "]\nAutoKill=" + QByteArray::number(i) + "\n";
+    }
+    ASSERT_EQ(doc.Serialize(), InEncoding(expected));
+
+    IniDocument read = IniDocument::Parse(InEncoding(expected));
+    EXPECT_EQ(read.encoding(), GetParam());
+    for (std::size_t i = 0; i < std::size(paths); ++i) {
+        EXPECT_EQ(read.Read(DecodeFileName(paths[i]), QStringLiteral("AutoKill"), SectionCase::Exact),
+                  QString::number(i))
+            << paths[i].toHex().constData();
+        EXPECT_EQ(read.Keys(DecodeFileName(paths[i]), SectionCase::Exact).size(), 1);
+    }
+    // A change elsewhere leaves the names' bytes as they are; erasing one reaches only that one.
+    read.Write(QStringLiteral("Preferences"), QStringLiteral("ALU"), QStringLiteral("1"));
+    read.Erase(DecodeFileName(paths[0]), SectionCase::Exact);
+    EXPECT_EQ(read.Serialize(), InEncoding(expected.mid(expected.indexOf("[/opt/p\xFE]")) + "[Preferences]\nALU=1\n"));
+    EXPECT_FALSE(IniDocument::Parse(read.Serialize()).HasSection(DecodeFileName(paths[0]), SectionCase::Exact));
+    EXPECT_TRUE(IniDocument::Parse(read.Serialize()).HasSection(DecodeFileName(paths[1]), SectionCase::Exact));
+}
+
+TEST_P(IniPathNames, HandEditedBytesSurviveRewritingTheirValue) {
+    const QByteArray text = "[S]\r\nName = caf\xE9 \xFF\r\n; \xC3\r\nOther=1\r\n";
+    IniDocument doc = IniDocument::Parse(InEncoding(text));
+    const std::optional<QString> name = doc.Read(QStringLiteral("S"), QStringLiteral("Name"));
+    ASSERT_TRUE(name);
+    EXPECT_EQ(EncodeFileName(*name), QByteArray("caf\xE9 \xFF"));
+    doc.Write(QStringLiteral("S"), QStringLiteral("Name"), *name + u'!');
+    EXPECT_EQ(doc.Serialize(), InEncoding("[S]\r\nName = caf\xE9 \xFF!\r\n; \xC3\r\nOther=1\r\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, IniPathNames,
+                         testing::Values(IniDocument::Encoding::Utf8, IniDocument::Encoding::Utf16Le,
+                                         IniDocument::Encoding::Utf16Be),
+                         [](const auto& param) {
+                             switch (param.param) {
+                             case IniDocument::Encoding::Utf8:
+                                 return std::string("Utf8");
+                             case IniDocument::Encoding::Utf16Le:
+                                 return std::string("Utf16Le");
+                             case IniDocument::Encoding::Utf16Be:
+                                 return std::string("Utf16Be");
+                             }
+                             return std::string();
+                         });
 
 // ---- The file -----------------------------------------------------------------------------------
 

@@ -20,6 +20,7 @@
 #include "engine/Privileges.h"
 #include "platform/linux/LinuxProcessApi.h"
 #include "tests/support/ChildProcess.h"
+#include "util/FileName.h"
 
 using namespace kelvane;
 using kelvane::test::ChildProcess;
@@ -341,6 +342,44 @@ TEST(LinuxPort, PathsWithBlanksParenthesesAndNewlines) {
     EXPECT_EQ(api.GetModuleFileNameExW(handle, module).toStdString(), path);
     std::filesystem::remove(path); // the kernel now says "... (deleted)"
     EXPECT_EQ(api.GetModuleFileNameExW(handle, 0).toStdString(), path);
+}
+
+TEST(LinuxPort, NamesThatAreNotUtf8StayApartAndEncodeBackToTheirBytes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string folder = dir.path().toStdString();
+    std::vector<std::string> paths;
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    for (const char* name : {"p\xFF", "p\xFE", "p\xEF\xBF\xBD", "d\xC3/p\xE9"}) {
+        const std::string path = folder + "/" + name;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::filesystem::copy_file(TestChildPath(), path);
+        paths.push_back(path);
+        children.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{path, "threads", "0"}));
+        StartThreads(*children.back());
+    }
+    LinuxProcessApi api;
+    ASSERT_TRUE(api.BindEnumeration());
+    QStringList names;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const ProcessHandle handle = api.OpenProcess(AccessMask::Scan, static_cast<Pid>(children[i]->pid()));
+        ASSERT_TRUE(handle);
+        const QString name = api.GetModuleFileNameExW(handle, 1);
+        EXPECT_EQ(EncodeFileName(name).toStdString(), paths[i]);
+        EXPECT_FALSE(names.contains(name)) << paths[i];
+        names.append(name);
+        // Handed back to the system, the name reaches the file.
+        EXPECT_TRUE(FileNameExists(name)) << paths[i];
+        // The folder part is text up to the last "/", as the window's "open folder" takes it.
+        const QString folderText = name.left(name.lastIndexOf(u'/') + 1);
+        EXPECT_TRUE(FileNameExists(folderText));
+        const QByteArray url = LocalFileUrl(folderText).toEncoded();
+        EXPECT_EQ(QByteArray::fromPercentEncoding(url.mid(7)).toStdString(),
+                  paths[i].substr(0, paths[i].rfind('/') + 1));
+    }
+    EXPECT_EQ(names[0].right(1), QString(QChar(0xDCFF)));
+    EXPECT_EQ(names[1].right(1), QString(QChar(0xDCFE)));
+    EXPECT_EQ(names[2].right(1), QStringLiteral("\uFFFD")) << "valid UTF-8 reads as it always did";
 }
 
 TEST(LinuxPort, PrivilegesAreTheEffectiveCapabilities) {

@@ -18,6 +18,7 @@
 #include "settings/Preferences.h"
 #include "settings/ValueCodec.h"
 #include "util/DateTimeText.h"
+#include "util/FileName.h"
 
 using namespace kelvane;
 
@@ -395,6 +396,34 @@ TEST_F(OptimizerTest, AProfileBelongsToTheExecutableOfExactlyItsPath) {
     EXPECT_EQ(doc.Read(QStringLiteral("/opt/x/tool"), QStringLiteral("AutoKill"), SectionCase::Exact), QStringLiteral("0"));
     EXPECT_TRUE(doc.HasSection(QStringLiteral("/opt/y/App"), SectionCase::Exact));
     EXPECT_FALSE(doc.HasSection(QStringLiteral("/opt/y/app"), SectionCase::Exact));
+}
+
+TEST_F(OptimizerTest, PathsThatAreNotUtf8KeepProfilesOfTheirOwn) {
+    // A UTF-8 settings file, as a hand-edited one is, with the raw bytes of one path.
+    {
+        QFile file(settingsPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[/opt/p\xFF]\nAutoKill=1\n");
+    }
+    api.AddProcess(100, DecodeFileName("/opt/p\xFF"));
+    api.AddProcess(101, DecodeFileName("/opt/p\xFE"));
+    monitor.ProcessesScan(true);
+    monitor.GetProcessesOnNT();
+    EXPECT_TRUE(Record(100).Kill);
+    EXPECT_FALSE(Record(101).Kill) << "the profile of another file";
+    Pass();
+    EXPECT_TRUE(api.Find(100)->exited);
+    EXPECT_FALSE(api.Find(101)->exited);
+
+    // Saving writes the other profile under its own bytes and leaves the first as it was.
+    Record(101).Managed = true;
+    ASSERT_TRUE(SaveSettings(settingsPath, Preferences(), monitor));
+    QFile file(settingsPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("[/opt/p\xFF]\nAutoKill=1\n")) << bytes.left(40).toHex().constData();
+    EXPECT_TRUE(bytes.contains("\n[/opt/p\xFE]\n")) << bytes.toHex().constData();
+    EXPECT_EQ(bytes.count("[/opt/p"), 2);
 }
 
 TEST_F(OptimizerTest, KelvaneNeverEndsItself) {

@@ -1,5 +1,7 @@
 #include "util/DpkgDatabase.h"
 
+#include "util/FileName.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -117,7 +119,7 @@ void DpkgDatabase::Load() {
 
 std::optional<PackageInfo> DpkgDatabase::OwnerOf(const QString& path) {
     std::call_once(loaded_, [this] { Load(); });
-    const std::uint64_t hash = PathHash(QFile::encodeName(path));
+    const std::uint64_t hash = PathHash(EncodeFileName(path));
     const auto it = std::lower_bound(files_.begin(), files_.end(), std::make_pair(hash, std::uint32_t{0}));
     if (it == files_.end() || it->first != hash)
         return std::nullopt;

@@ -1,10 +1,10 @@
 #include "util/FileVersion.h"
 
 #include "util/DpkgDatabase.h"
+#include "util/FileName.h"
 #include "util/PeVersionInfo.h"
 #include "util/TextTrim.h"
 
-#include <QFileInfo>
 #include <optional>
 
 namespace kelvane {
@@ -14,8 +14,8 @@ namespace {
 enum class Member { Version, Description, Company };
 
 bool IsOwnExecutable(const QString& fileName) {
-    static const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    return !self.isEmpty() && QFileInfo(fileName).canonicalFilePath() == self;
+    static const QByteArray self = CanonicalFileName(QStringLiteral("/proc/self/exe"));
+    return !self.isEmpty() && CanonicalFileName(fileName) == self;
 }
 
 std::optional<QString> Lookup(const QString& fileName, Member member) {

@@ -1,5 +1,7 @@
 #include "util/PeVersionInfo.h"
 
+#include "util/FileName.h"
+
 #include <QFile>
 #include <QtEndian>
 
@@ -151,8 +153,8 @@ std::optional<QByteArray> VersionResource(QFile& file) {
 } // namespace
 
 bool IsPeFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!OpenForReading(file, path))
         return false;
     const QByteArray dos = ReadAt(file, 0, 64);
     if (dos.size() < 64 || !dos.startsWith("MZ"))
@@ -161,8 +163,8 @@ bool IsPeFile(const QString& path) {
 }
 
 std::optional<QHash<QString, QString>> ReadPeVersionStrings(const QString& path, const QString& block) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!OpenForReading(file, path))
         return std::nullopt;
     const std::optional<QByteArray> resource = VersionResource(file);
     if (!resource)

@@ -7,6 +7,7 @@
 #include "platform/linux/ProcFs.h"
 #include "platform/linux/SchedClass.h"
 #include "platform/linux/X11Foreground.h"
+#include "util/FileName.h"
 
 #include <QFile>
 #include <algorithm>
@@ -442,13 +443,13 @@ QString LinuxProcessApi::GetModuleFileNameExW(const ProcessHandle& handle, Modul
     if (!Usable(handle, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ))
         return {};
     if (handle.fd() == exeOfLastOpen_.fd && handle.pid() == exeOfLastOpen_.pid)
-        return QFile::decodeName(QByteArray::fromStdString(exeOfLastOpen_.path));
+        return DecodeFileName(exeOfLastOpen_.path);
     const std::optional<std::string> path = ReadExeLink(ProcPath(handle.pid(), "exe"));
     if (!path) {
         Fail(errno);
         return {};
     }
-    return QFile::decodeName(QByteArray::fromStdString(*path));
+    return DecodeFileName(*path);
 }
 
 // ---- Process details ---------------------------------------------------------------------------
