@@ -344,6 +344,34 @@ TEST(LinuxPort, PathsWithBlanksParenthesesAndNewlines) {
     EXPECT_EQ(api.GetModuleFileNameExW(handle, 0).toStdString(), path);
 }
 
+namespace {
+
+// The name a fresh handle reads (an open with read rights reads the link anew).
+std::string ModuleNameNow(LinuxProcessApi& api, pid_t pid) {
+    const ProcessHandle handle = api.OpenProcess(AccessMask::Scan, static_cast<Pid>(pid));
+    if (!handle)
+        return "<no handle>";
+    return EncodeFileName(api.GetModuleFileNameExW(handle, 1)).toStdString();
+}
+
+} // namespace
+
+TEST(LinuxPort, DeletedIsRemovedOnlyFromTheNamesOfDeletedFiles) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    LinuxProcessApi api;
+    ASSERT_TRUE(api.BindEnumeration());
+    for (const char* name : {"x (deleted)", "x (deleted) (deleted)", "x", "x (deleted) y", "x(deleted)"}) {
+        const std::string path = dir.path().toStdString() + "/" + name;
+        std::filesystem::copy_file(TestChildPath(), path);
+        auto child = std::make_unique<ChildProcess>(std::vector<std::string>{path, "threads", "0"});
+        StartThreads(*child);
+        EXPECT_EQ(ModuleNameNow(api, child->pid()), path) << "a file of this very name";
+        std::filesystem::remove(path); // the kernel appends " (deleted)" now
+        EXPECT_EQ(ModuleNameNow(api, child->pid()), path) << "the file was deleted";
+    }
+}
+
 TEST(LinuxPort, NamesThatAreNotUtf8StayApartAndEncodeBackToTheirBytes) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

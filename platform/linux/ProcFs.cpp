@@ -5,6 +5,7 @@
 #include <charconv>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kelvane::linux_port {
@@ -142,10 +143,14 @@ std::optional<ProcUids> ParseStatusUids(std::string_view statusText) {
 }
 
 std::string StripDeletedSuffix(std::string path) {
-    static constexpr std::string_view suffix = " (deleted)";
-    if (path.ends_with(suffix))
-        path.erase(path.size() - suffix.size());
+    if (path.ends_with(kDeletedSuffix))
+        path.erase(path.size() - kDeletedSuffix.size());
     return path;
+}
+
+bool LinkedFileIsDeleted(const std::string& link) {
+    struct stat st {};
+    return ::stat(link.c_str(), &st) == 0 && st.st_nlink == 0;
 }
 
 std::optional<std::string> ReadExeLink(const std::string& path) {
@@ -156,7 +161,11 @@ std::optional<std::string> ReadExeLink(const std::string& path) {
             return std::nullopt;
         if (static_cast<std::size_t>(n) < target.size()) {
             target.resize(static_cast<std::size_t>(n));
-            return StripDeletedSuffix(std::move(target));
+            // A file may really be named "x (deleted)": the suffix is the kernel's only when the
+            // file has no name left.
+            if (target.ends_with(kDeletedSuffix) && LinkedFileIsDeleted(path))
+                return StripDeletedSuffix(std::move(target));
+            return target;
         }
         target.resize(target.size() * 2); // the path may have been cut: try a larger buffer
     }

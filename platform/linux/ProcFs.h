@@ -45,10 +45,16 @@ struct ProcUids {
 };
 std::optional<ProcUids> ParseStatusUids(std::string_view statusText);
 
-// The target of a /proc/PID/exe link without the " (deleted)" that the kernel appends to the path
-// of an executable that was removed or replaced. Empty on failure; errno is kept.
+// What the kernel appends to the path of a file that was removed or replaced.
+constexpr std::string_view kDeletedSuffix = " (deleted)";
+
+// The target of a /proc/PID/exe link, as bytes. The kernel's " (deleted)" is removed only when the
+// executable really has no name left (its link count, looked at through the link, is 0): a file
+// may be named "x (deleted)" itself. Empty on failure; errno is kept.
 std::optional<std::string> ReadExeLink(const std::string& path);
 std::string StripDeletedSuffix(std::string path);
+// Whether the file the link leads to (followed) has no directory entry left.
+bool LinkedFileIsDeleted(const std::string& link);
 
 // The processor numbers of a list such as "0-3,8,10-11" (/sys/devices/system/cpu/online) as a mask
 // of processors 0 to 63.
