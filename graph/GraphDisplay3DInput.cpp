@@ -56,6 +56,8 @@ bool TGraphDisplay3D::eventFilter(QObject* watched, QEvent* event) {
                 movingMarker_ = movingSelection_ = false;
                 mouseButtonLeft_ = mouseButtonRight_ = mouseButtonMiddle_ = false;
                 activeMarker_ = -1;
+                panel_->unsetCursor();
+                top->unsetCursor();
             }
             return false;
         }

@@ -376,6 +376,33 @@ TEST(GraphView, AZoomedFrameShowsExactlyTheSelection) {
     EXPECT_NEAR(topGreen, fifty.y, 2) << "the right edge shows 50";
 }
 
+TEST(GraphView, TheStartupRotationTurnsTheCurvesFlatAndHidesTheSelectionMeanwhile) {
+    NEED_DISPLAY();
+    Graph graph(false);
+    BuildCurveVertices(*graph.item, *graph.item->GraphItems[0], 100000);
+    graph.item->SelectionStart = 25;
+    graph.item->SelectionEnd = 50;
+    RenderOptions options = graph.component.renderOptions();
+    options.startupRotation = true;
+    const QImage flat = RenderOffscreen(*graph.item, options, 200, 150);
+    ASSERT_FALSE(flat.isNull());
+    graph.component.SetupStartupAnim(0);
+    const QImage first = RenderOffscreen(*graph.item, options, 200, 150);
+    EXPECT_NE(first, flat) << "turned on edge at first, without its selection";
+    EXPECT_EQ(first.pixelColor(75, 20), RenderOffscreen(*graph.item, [&] {
+                  RenderOptions plain = options;
+                  plain.showSelection = false;
+                  return plain;
+              }(), 200, 150).pixelColor(75, 20)) << "the selection waits";
+    int frames = 2;
+    while (graph.item->StartupAnim && frames < 100) {
+        RenderOffscreen(*graph.item, options, 200, 150);
+        ++frames;
+    }
+    EXPECT_EQ(frames, 51) << "one step per curve and frame";
+    EXPECT_EQ(RenderOffscreen(*graph.item, options, 200, 150), flat) << "flat again, selection back";
+}
+
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
