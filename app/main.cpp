@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app/DialogWiring.h"
 #include "app/FormMain.h"
 #include "dialogs/AboutBox.h"
 #include "dialogs/FormProcessInformation.h"
@@ -18,6 +19,7 @@
 #include "dialogs/FormSettings.h"
 #include "engine/ProcessMonitor.h"
 #include "platform/linux/LinuxProcessApi.h"
+#include "platform/linux/XdgAutostart.h"
 #include "settings/SettingsLocation.h"
 #include "update/HttpFetch.h"
 #include "update/PublisherUrls.h"
@@ -84,13 +86,18 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(0, &formMain, [] { QApplication::exit(0); });
     });
 
-    kelvane::TFormSettings formSettings(settingsPath);
-    kelvane::TAboutBox aboutBox(formSettings, formMain.OwnVersionText());
-    kelvane::TFormSetShutdownDateTime formSetShutdownDateTime;
+    const QString executable = QCoreApplication::applicationFilePath();
+    const kelvane::DialogServices services = kelvane::DialogServices::Desktop();
+    auto autostart = [executable](bool on, QString* error) { return kelvane::SetAutostart(on, executable, error); };
+    kelvane::TFormSettings formSettings(settingsPath, autostart, services);
+    kelvane::TAboutBox aboutBox(formSettings, settingsPath, formMain.OwnVersionText(), services);
+    kelvane::TFormSetShutdownDateTime formSetShutdownDateTime(formMain.monitor().table(), &formMain);
     kelvane::TFormProcessInformation formProcessInformation(api, [&formMain](kelvane::Pid pid) {
         const kelvane::TProcess* record = formMain.monitor().table().Find(pid);
         return record != nullptr ? record->Name : QString();
     });
+    kelvane::app::WireDialogs(formMain, {&formSettings, &aboutBox, &formSetShutdownDateTime, settingsPath, executable,
+                                         services, autostart, &formProcessInformation});
 
     if (!formMain.StartMinimized())
         formMain.show();
