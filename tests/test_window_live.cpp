@@ -123,8 +123,8 @@ TEST(WindowLive, AOneOffShutdownTimeEndsTheChildThroughTheOptimizer) {
     window.dialogs.setShutdownTime = [&dialog](Pid pid) {
         dialog.PID = pid;
         dialog.LoadParameters();
-        // Two seconds from now, once.
-        const QDateTime at = QDateTime::currentDateTime().addSecs(2);
+        // Three seconds from now, once.
+        const QDateTime at = QDateTime::currentDateTime().addSecs(3);
         dialog.DateTimePickerShutdownDate->setDate(at.date());
         dialog.SpinEditShutdownTimeHour->setValue(at.time().hour());
         dialog.SpinEditShutDownTimeMinutes->setValue(at.time().minute());
@@ -147,7 +147,7 @@ TEST(WindowLive, AOneOffShutdownTimeEndsTheChildThroughTheOptimizer) {
         const QByteArray text = stat.readAll();
         return text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
     };
-    EXPECT_FALSE(WaitFor(ended, 500));
-    EXPECT_TRUE(WaitFor(ended, 8000)) << "the shutdown time was not acted on";
+    EXPECT_FALSE(WaitFor(ended, 300));
+    EXPECT_TRUE(WaitFor(ended, 15000)) << "the shutdown time was not acted on";
     window.FormDestroy();
 }
