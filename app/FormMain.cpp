@@ -82,6 +82,11 @@ TFormMain::~TFormMain() {
         const std::lock_guard<std::mutex> guard(versionReceiver_->lock);
         versionReceiver_->window = nullptr;
     }
+    // The panes and the list's model read the monitor's rows: they go before the monitor does
+    // (as children of the window they would otherwise outlive it).
+    listView_->onSelectionChanged = nullptr;
+    delete takeCentralWidget();
+    delete model_;
 }
 
 void TFormMain::BuildLayout() {
