@@ -36,7 +36,9 @@ protected:
             GTEST_SKIP() << "no notification area on this display (trayer not running)";
         Settings("[Preferences]\nStartMinimzed=1\n");
         Start();
-        ASSERT_TRUE(WaitFor([] { return !PanelCentre().isNull(); })) << "the icon was not docked";
+        ASSERT_TRUE(WaitFor([this] {
+            return !PanelCentre().isNull() && window->trayIcon().tray().geometry().isValid();
+        })) << "the icon was not docked";
     }
     // A click of `button` (1 left, 2 middle, 3 right) on the docked icon: the middle of trayer's panel,
     // which holds only this icon (Qt's own geometry of an embedded icon is not global on every
@@ -64,7 +66,10 @@ protected:
             for (const QString& line : Run({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id})
                                            .split(u'\n', Qt::SkipEmptyParts))
                 g[line.section(u'=', 0, 0)] = line.section(u'=', 1).toInt();
-            if (g.value(QStringLiteral("WIDTH")) > 8) // an empty panel is a few pixels wide
+            // An empty panel is a few pixels wide; one holding the icon of an earlier test that is
+            // still on its way out is two icons wide.
+            const int width = g.value(QStringLiteral("WIDTH"));
+            if (width > 8 && width < 2 * g.value(QStringLiteral("HEIGHT")) - 4)
                 return {g[QStringLiteral("X")] + g[QStringLiteral("WIDTH")] / 2,
                         g[QStringLiteral("Y")] + g[QStringLiteral("HEIGHT")] / 2};
         }

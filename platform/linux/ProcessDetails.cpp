@@ -1,4 +1,5 @@
 #include "platform/linux/ProcessDetails.h"
+#include "util/FileName.h"
 
 #include "platform/linux/ProcFs.h"
 
@@ -112,7 +113,7 @@ std::vector<ModuleEntry> ParseMaps(std::string_view text) {
         std::string path = UnescapePath(line);
         const auto [it, added] = indexOfPath.try_emplace(std::move(path), modules.size());
         if (added) {
-            modules.push_back({QFile::decodeName(QByteArray::fromStdString(it->first)), start, end - start});
+            modules.push_back({DecodeFileName(QByteArrayView(it->first.data(), static_cast<qsizetype>(it->first.size()))), start, end - start});
             ends.push_back(end);
             continue;
         }
