@@ -12,12 +12,12 @@ namespace kelvane::app {
 
 namespace {
 
-struct RadioSpec {
+struct RadioDesign {
     const char* caption;
     const char* hint;
     std::uint32_t code;
 };
-constexpr RadioSpec kRadios[6] = {
+constexpr RadioDesign kRadios[6] = {
     {"RealTime", "Real time priority class", REALTIME_PRIORITY_CLASS},
     {"High", "High priority class", HIGH_PRIORITY_CLASS},
     {"Above Normal", "Above normal priority class", ABOVE_NORMAL_PRIORITY_CLASS},
@@ -26,14 +26,14 @@ constexpr RadioSpec kRadios[6] = {
     {"Low", "Low priority class", IDLE_PRIORITY_CLASS},
 };
 
-struct ButtonSpec {
+struct ButtonDesign {
     const char* name;
     const char* caption;
     const char* hint;
     int tag;
 };
 // In the row's order: Terminate, Taboo, Max., Normal, Min.
-constexpr ButtonSpec kButtons[5] = {
+constexpr ButtonDesign kButtons[5] = {
     {"ButtonKill", "Terminate", "Preset: Automatically shutdown this process", 3},
     {"ButtonTabu", "Taboo", "Preset: Never manage this process", 4},
     {"ButtonMaximal", "Max.", "Preset: Maximum priority", 2},
@@ -102,15 +102,15 @@ TPropertiesPanel::TPropertiesPanel(ProcessMonitor& monitor, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(4);
-    for (const ButtonSpec& spec : kButtons) {
-        auto* button = new QPushButton(QString::fromUtf8(spec.caption), this);
-        button->setObjectName(QLatin1String(spec.name));
-        button->setStatusTip(QString::fromUtf8(spec.hint));
+    for (const ButtonDesign& design : kButtons) {
+        auto* button = new QPushButton(QString::fromUtf8(design.caption), this);
+        button->setObjectName(QLatin1String(design.name));
+        button->setStatusTip(QString::fromUtf8(design.hint));
         button->setEnabled(false);
         button->setAutoDefault(false);
-        button->setProperty("tag", spec.tag);
-        presetButtons[static_cast<std::size_t>(spec.tag)] = button;
-        const int tag = spec.tag;
+        button->setProperty("tag", design.tag);
+        presetButtons[static_cast<std::size_t>(design.tag)] = button;
+        const int tag = design.tag;
         connect(button, &QPushButton::clicked, this, [this, tag] { ButtonProfilesClick(tag); });
         buttons->addWidget(button);
     }
