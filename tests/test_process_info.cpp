@@ -26,6 +26,7 @@
 #include "platform/linux/LinuxProcessApi.h"
 #include "platform/linux/ProcessDetails.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/WaitFor.h"
 #include "util/SizeText.h"
 
 using namespace kelvane;
@@ -33,18 +34,9 @@ using namespace kelvane::linux_port;
 using kelvane::test::ChildProcess;
 using kelvane::test::TestChildPath;
 
-namespace {
+using kelvane::test::WaitFor;
 
-// Processes events until `condition` holds or `timeoutMs` passed; the condition's last value.
-template <typename Condition> bool WaitFor(Condition condition, int timeoutMs = 6000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return condition();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+namespace {
 
 // Shows `dialog` modally and runs `body` inside its event loop, then closes it.
 void RunModal(QDialog& dialog, const std::function<void()>& body) {
@@ -781,15 +773,3 @@ INSTANTIATE_TEST_SUITE_P(Live, LiveWindowEnd, testing::Values(true, false),
                          });
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("LC_ALL", "C");
-    qputenv("LANG", "C");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -11,19 +11,9 @@
 
 #include "app/FormMain.h"
 #include "platform/fake/FakeProcessApi.h"
+#include "tests/support/WaitFor.h"
 
 namespace kelvane::test {
-
-// Processes events until `condition` holds or `timeoutMs` passed; the condition's last value.
-template <typename Condition> bool WaitFor(Condition condition, int timeoutMs = 5000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return condition();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 class WindowFixture : public testing::Test {
 protected:
