@@ -38,7 +38,7 @@ protected:
         Start();
         ASSERT_TRUE(WaitFor([this] {
             return !PanelCentre().isNull() && window->trayIcon().tray().geometry().isValid();
-        })) << "the icon was not docked";
+        }, 15000)) << "the icon was not docked";
     }
     // A click of `button` (1 left, 2 middle, 3 right) on the docked icon: the middle of trayer's panel,
     // which holds only this icon (Qt's own geometry of an embedded icon is not global on every
@@ -97,13 +97,13 @@ TEST_F(TrayX, TheIconIsDockedWithTheOfflineTip) {
 
 TEST_F(TrayX, LeftClickShowsTheWindow) {
     ClickIcon(1);
-    EXPECT_TRUE(WaitFor([this] { return window->isVisible(); }));
+    EXPECT_TRUE(WaitFor([this] { return window->isVisible(); }, 10000));
     EXPECT_TRUE(window->monitor().flags.windowVisible);
 }
 
 TEST_F(TrayX, MiddleClickSwitchesTheOptimizer) {
     ClickIcon(2);
-    ASSERT_TRUE(WaitFor([this] { return window->settingsGroup().CheckBoxOptimize->isChecked(); }));
+    ASSERT_TRUE(WaitFor([this] { return window->settingsGroup().CheckBoxOptimize->isChecked(); }, 10000));
     EXPECT_TRUE(window->settingsGroup().CheckBoxRefreshProfiles->isChecked());
     window->TimerRefreshDisplayOn();
     EXPECT_TRUE(window->trayIcon().Tip().startsWith(QStringLiteral("Opt: "))) << window->trayIcon().Tip().toStdString();
@@ -118,14 +118,14 @@ TEST_F(TrayX, MiddleClickSwitchesTheOptimizer) {
 
 TEST_F(TrayX, RightClickOpensTheTrayMenu) {
     ClickIcon(3);
-    ASSERT_TRUE(WaitFor([this] { return window->trayMenu().menu.isVisible(); }));
+    ASSERT_TRUE(WaitFor([this] { return window->trayMenu().menu.isVisible(); }, 10000));
     window->trayMenu().menu.close();
     EXPECT_TRUE(window->trayIcon().IsDocked());
 }
 
 TEST_F(TrayX, ClosingHidesToTheTray) {
     ClickIcon(1);
-    ASSERT_TRUE(WaitFor([this] { return window->isVisible(); }));
+    ASSERT_TRUE(WaitFor([this] { return window->isVisible(); }, 10000));
     window->close();
     EXPECT_TRUE(WaitFor([this] { return !window->isVisible(); }));
     EXPECT_FALSE(window->monitor().flags.windowVisible);
@@ -135,7 +135,7 @@ TEST_F(TrayX, ClosingHidesToTheTray) {
 TEST_F(NoTrayX, ClosingMinimizesSoTheWindowStaysReachable) {
     Start();
     window->show();
-    ASSERT_TRUE(WaitFor([this] { return window->isVisible(); }));
+    ASSERT_TRUE(WaitFor([this] { return window->isVisible(); }, 10000));
     window->close();
     EXPECT_TRUE(WaitFor([this] { return window->isMinimized(); }));
     EXPECT_TRUE(window->isVisible());
