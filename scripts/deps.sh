@@ -8,7 +8,8 @@ build_pkgs=(cmake g++ make pkg-config qt6-base-dev libqt6opengl6-dev libgl-dev l
 run_pkgs=(xvfb xauth openbox trayer libgl1-mesa-dri fonts-dejavu-core)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev libssl-dev xvfb xauth openbox xdotool x11-utils
            procps util-linux libcap2-bin passwd binutils-mingw-w64-x86-64 cpp desktop-file-utils
-           tzdata dpkg libgl1-mesa-dri fonts-dejavu-core trayer)
+           tzdata dpkg libgl1-mesa-dri fonts-dejavu-core trayer
+           dpkg-dev fakeroot file lintian appstream librsvg2-bin systemd)
 
 want=("${build_pkgs[@]}")
 case "${1:-}" in
