@@ -9,7 +9,8 @@ run_pkgs=(xvfb xauth openbox trayer libgl1-mesa-dri fonts-dejavu-core)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev libssl-dev xvfb xauth openbox xdotool x11-utils
            procps util-linux libcap2-bin passwd binutils-mingw-w64-x86-64 cpp desktop-file-utils
            tzdata dpkg libgl1-mesa-dri fonts-dejavu-core trayer
-           dpkg-dev fakeroot file lintian appstream librsvg2-bin systemd)
+           dpkg-dev fakeroot file lintian appstream librsvg2-bin systemd
+           sway qt6-wayland dbus-daemon)
 
 want=("${build_pkgs[@]}")
 case "${1:-}" in
