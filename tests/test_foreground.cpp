@@ -1,7 +1,10 @@
 // The foreground process through X11. CTest runs this under a virtual display with a window manager
-// (run-under-x.sh); without one, the display tests skip and say so.
+// (run-under-x.sh); without one, the display tests skip and say so. The port follows the active
+// window through events on a thread with an event loop, so the tests run inside a QCoreApplication.
 
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
 
 #include <chrono>
 #include <cstdio>
@@ -77,4 +80,10 @@ TEST(Foreground, IsTheOwnerOfTheWindowActivatedLast) {
             << "window " << window << " foreground " << api.GetForegroundProcessId() << " expected " << pid
             << "; the desktop says: " << Shell("xprop -root _NET_ACTIVE_WINDOW; xdotool getactivewindow");
     }
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }

@@ -1,6 +1,5 @@
 #include "platform/linux/X11Foreground.h"
 
-#include <QtGlobal>
 #include <cstdlib>
 #include <xcb/res.h>
 #include <xcb/xcb.h>
@@ -33,15 +32,8 @@ bool X11Foreground::Connect() {
         return true;
     Disconnect();
     const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') {
-        const char* wayland = std::getenv("WAYLAND_DISPLAY");
-        if (!waylandNoted_ && wayland != nullptr && *wayland != '\0') {
-            waylandNoted_ = true;
-            qWarning("kelvane: no X display: the foreground window of native Wayland applications cannot be "
-                     "seen, so no process is boosted");
-        }
+    if (display == nullptr || *display == '\0')
         return false;
-    }
     x_ = std::make_unique<Connection>();
     x_->connection = xcb_connect(nullptr, &x_->screen);
     if (xcb_connection_has_error(x_->connection) != 0) {

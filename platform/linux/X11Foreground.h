@@ -1,7 +1,8 @@
 #pragma once
 // The process that owns the active window of an X11 desktop (EWMH _NET_ACTIVE_WINDOW): the PID of
 // the window's client as the X server knows it (X-Resource client IDs), else the window's
-// _NET_WM_PID. One connection is kept and opened again after a failure.
+// _NET_WM_PID. One connection is kept and opened again after a failure. Every call is a round trip
+// to the X server: foreground/X11Source calls it only when the active window changed.
 
 #include <sys/types.h>
 
@@ -27,7 +28,6 @@ private:
 
     struct Connection; // the xcb connection with its EWMH atoms
     std::unique_ptr<Connection> x_;
-    bool waylandNoted_ = false;
 };
 
 } // namespace kelvane::linux_port

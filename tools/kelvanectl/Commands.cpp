@@ -108,4 +108,23 @@ int CommandForeground(ProcessApi& api, QTextStream& out) {
     return 0;
 }
 
+int CommandForeground(const QStringList& args, const std::function<ForegroundAnswer()>& ask, QTextStream& out,
+                      QTextStream& err) {
+    bool verbose = false;
+    for (const QString& arg : args) {
+        if (arg != QLatin1String("--verbose")) {
+            err << "kelvanectl: foreground takes only --verbose, not " << arg << '\n';
+            return 2;
+        }
+        verbose = true;
+    }
+    const ForegroundAnswer answer = ask();
+    for (const QString& notice : answer.notices)
+        err << "kelvanectl: " << notice << '\n';
+    if (verbose)
+        err << "foreground source: " << answer.source << '\n';
+    out << answer.pid << '\n';
+    return 0;
+}
+
 } // namespace kelvane

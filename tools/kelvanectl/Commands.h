@@ -4,6 +4,8 @@
 
 #include <QStringList>
 #include <QTextStream>
+#include <cstdint>
+#include <functional>
 
 namespace kelvane {
 
@@ -26,5 +28,18 @@ int CommandList(ProcessApi& api, EngineHost& host, const MessageStrings& strings
 
 // The PID of the foreground process, 0 for none.
 int CommandForeground(ProcessApi& api, QTextStream& out);
+
+// What the desktop session says about its foreground: the PID (0 for none), the name of the source
+// that told it ("none" without one) and the limitations met on the way.
+struct ForegroundAnswer {
+    std::uint32_t pid = 0;
+    QString source;
+    QStringList notices;
+};
+
+// kelvanectl foreground [--verbose]: the PID `ask` gives, its notices on `err` and, with --verbose,
+// "foreground source: NAME" on `err`. 2 for any other argument.
+int CommandForeground(const QStringList& args, const std::function<ForegroundAnswer()>& ask, QTextStream& out,
+                      QTextStream& err);
 
 } // namespace kelvane

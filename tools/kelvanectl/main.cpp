@@ -9,6 +9,7 @@
 #include "engine/EngineHost.h"
 #include "engine/MessageStrings.h"
 #include "platform/linux/LinuxProcessApi.h"
+#include "platform/linux/foreground/ForegroundTracker.h"
 #include "settings/SettingsLocation.h"
 #include "tools/kelvanectl/Commands.h"
 #include "tools/kelvanectl/IniCommands.h"
@@ -33,7 +34,7 @@ private:
 void Usage(QTextStream& err) {
     err << "usage: kelvanectl list [--settings FILE] [--interval MS]\n"
            "       kelvanectl classes PID...\n"
-           "       kelvanectl foreground\n"
+           "       kelvanectl foreground [--verbose]\n"
            "       kelvanectl set-priority PID CLASS\n"
            "       kelvanectl set-affinity PID HEXMASK\n"
            "       kelvanectl terminate PID\n"
@@ -89,8 +90,18 @@ int main(int argc, char* argv[]) {
     }
     if (command == QLatin1String("version"))
         return kelvane::CommandVersion(args, strings[kelvane::Msg::Unknown], out, err);
-    if (command == QLatin1String("foreground") && args.isEmpty())
-        return kelvane::CommandForeground(api, out);
+    if (command == QLatin1String("foreground")) {
+        // The same sources as the port's, asked once.
+        return kelvane::CommandForeground(args, [] {
+            kelvane::linux_port::ForegroundTracker tracker;
+            kelvane::ForegroundAnswer answer;
+            answer.pid = static_cast<std::uint32_t>(tracker.Pid());
+            answer.source = QString::fromStdString(tracker.SourceName());
+            for (const std::string& notice : tracker.TakeNotices())
+                answer.notices.append(QString::fromStdString(notice));
+            return answer;
+        }, out, err);
+    }
     Usage(err);
     return 2;
 }
