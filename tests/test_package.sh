@@ -1,0 +1,113 @@
+#!/bin/bash
+# The Debian package on this machine: builds it from the build tree with cpack, installs it with
+# dpkg, checks what it put in place and that both programs start from /usr/bin, runs the Debian
+# checkers on it, then purges it and checks that only the user's settings are left.
+#   test_package.sh BUILD-DIR SOURCE-DIR
+# Exits 77 (skipped) where that cannot be done safely: not root, tools missing, or Kelvane or a
+# kelvane group already on the machine (they are not this test's to remove).
+set -u
+build=$1
+src=$2
+skip() { echo "skipped: $*"; exit 77; }
+[ "$(id -u)" = 0 ] || skip "installing a package needs root"
+for tool in cpack dpkg dpkg-deb dpkg-shlibdeps fakeroot; do
+    command -v $tool >/dev/null 2>&1 || skip "$tool is missing"
+done
+dpkg-query -W -f='${Status}' kelvane 2>/dev/null | grep -q 'installed\|config-files' &&
+    skip "a kelvane package is already installed"
+getent group kelvane >/dev/null && skip "a kelvane group already exists"
+for dep in qt6-qpa-plugins adduser; do
+    dpkg-query -W -f='${Status}' $dep 2>/dev/null | grep -q 'install ok installed' ||
+        skip "$dep is not installed (the test installs no packages from the network)"
+done
+
+work=$(mktemp -d /tmp/kelvane-pkg.XXXXXX)
+installed=0
+cleanup() {
+    [ $installed = 1 ] && dpkg --purge kelvane >/dev/null 2>&1
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+failed=0
+check() { # NAME COMMAND...
+    name=$1; shift
+    if out=$("$@" 2>&1); then echo "$name: ok"; else echo "$name: FAILED"; echo "$out" | sed 's/^/    /'; failed=$((failed + 1)); fi
+}
+
+cpack -G DEB -B "$work" --config "$build/CPackConfig.cmake" > "$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log"; echo "cpack failed"; exit 1; }
+deb=$(ls "$work"/kelvane_*_amd64.deb)
+dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' > "$work/contents"
+
+dpkg -i "$deb" > "$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; installed=1; echo "dpkg -i failed"; exit 1; }
+installed=1
+
+check GroupCreated getent group kelvane
+check LimitsInPlace grep -qx '@kelvane - nice -10' /etc/security/limits.d/kelvane.conf
+check RealTimeLimit grep -qx '@kelvane - rtprio 1' /etc/security/limits.d/kelvane.conf
+check SystemSettingsConffile grep -qx /etc/kelvane/kelvane.ini /var/lib/dpkg/info/kelvane.conffiles
+# The version check fails against a closed port of 127.0.0.1; the own version is printed first.
+check KelvanectlVersion sh -c '/usr/bin/kelvanectl version --url http://127.0.0.1:9/ | grep -qx "own version: [0-9.]*"'
+check ShlibDepends sh -c "dpkg-deb -f '$deb' Depends | grep -q 'libqt6widgets6 (>='"
+for size in 16 22 24 32 48 64 128 256; do
+    check Icon${size} sh -c "file /usr/share/icons/hicolor/${size}x${size}/apps/kelvane.png | grep -q '${size} x ${size}'"
+done
+for page in kelvane kelvanectl; do
+    check ManPage_$page sh -c "zcat /usr/share/man/man1/$page.1.gz | grep -q CAP_SYS_NICE"
+done
+if command -v desktop-file-validate >/dev/null; then
+    check DesktopEntry desktop-file-validate /usr/share/applications/example.kelvane.Kelvane.desktop
+fi
+if command -v appstreamcli >/dev/null; then
+    check Metainfo appstreamcli validate --no-net /usr/share/metainfo/example.kelvane.Kelvane.metainfo.xml
+fi
+if command -v lintian >/dev/null; then
+    check LintianNoErrors sh -c "! lintian --allow-root '$deb' 2>&1 | grep '^E:'"
+fi
+if command -v systemd-analyze >/dev/null; then
+    check SystemUnit systemd-analyze verify /lib/systemd/system/kelvane-optimizer.service
+    mkdir -m 700 "$work/runtime"
+    check UserUnit env XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user verify /usr/lib/systemd/user/kelvanectl.service
+fi
+
+# kelvane from /usr/bin shows its window: the virtual display outside, the program in a private
+# PID namespace inside (xvfb-run cannot be PID 1 of a namespace), with a fresh home.
+home="$work/home"
+mkdir -p "$home/.config/kelvane"
+printf '[Preferences]\nShow splash screen=0\n' > "$home/.config/kelvane/kelvane.ini"
+cat > "$work/window.sh" <<'EOF'
+[ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null || { echo "no X display or xdotool"; exit 77; }
+HOME=$1 XDG_CONFIG_HOME=$1/.config QT_QPA_PLATFORM=xcb /usr/bin/kelvane >/dev/null 2>&1 &
+pid=$!
+shown=0
+for i in $(seq 300); do
+    xdotool search --onlyvisible --pid $pid --name '^Kelvane$' >/dev/null 2>&1 && { shown=1; break; }
+    kill -0 $pid 2>/dev/null || break
+    sleep 0.05
+done
+kill -TERM $pid 2>/dev/null
+for i in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
+kill -0 $pid 2>/dev/null && { echo "kelvane did not end on SIGTERM"; kill -KILL $pid; exit 1; }
+[ $shown = 1 ] || { echo "the window did not show"; exit 1; }
+EOF
+"$src/tests/run-under-x.sh" unshare --pid --fork --mount-proc sh "$work/window.sh" "$home" > "$work/window.log" 2>&1
+case $? in
+    0) echo "WindowFromUsrBin: ok" ;;
+    77) echo "WindowFromUsrBin: skipped ($(cat "$work/window.log"))" ;;
+    *) echo "WindowFromUsrBin: FAILED"; sed 's/^/    /' "$work/window.log"; failed=$((failed + 1)) ;;
+esac
+
+dpkg --purge kelvane > "$work/purge.log" 2>&1 || { cat "$work/purge.log"; failed=$((failed + 1)); }
+installed=0
+check GroupRemoved sh -c '! getent group kelvane'
+check NoStateLeft sh -c '! dpkg-query -W -f="\${Status}" kelvane 2>/dev/null | grep -q "installed\|config-files"'
+# Every file of the package is gone (shared folders such as /usr/bin stay), the user's settings stay.
+left=$(while read -r path; do [ -f "$path" ] && echo "$path"; done < "$work/contents")
+check FilesRemoved test -z "$left"
+check EtcFolderRemoved test ! -e /etc/kelvane
+check UserSettingsKept test -s "$home/.config/kelvane/kelvane.ini"
+[ -z "$left" ] || echo "left behind: $left"
+
+echo "$failed failed"
+[ $failed = 0 ]
