@@ -4,7 +4,9 @@
 # and about 4 s later the configuration wizard opens, as it does when there is no settings file;
 # with a settings file that has content no wizard opens. (The wizard without the splash needs the
 # option off while the file is still empty, which only a running program can have: the dialog
-# tests cover it.)
+# tests cover it.) Then a first run is finished as a person in a hurry would, pressing Return on
+# every page and question: the wizard's defaults are saved, the optimizer is on, kelvane holds itself
+# at High and is started with the desktop.
 #   test_first_run.sh PATH-TO-KELVANE
 set -u
 kelvane=$1
@@ -48,5 +50,46 @@ run() { # NAME SETTINGS-BYTES SPLASH WIZARD
 run FirstRunWithSplash '\377\376' 1 1
 run NoSettingsFile none 1 1
 run SettingsWithContent '[Preferences]\nShow splash screen=0\n' 0 0
+
+KELVANE=$kelvane
+. "$(dirname "$0")/e2e/lib.sh"
+nice_of_kelvane() { nice_of "$kelvane"; }
+wizard_gone() { [ -z "$(window_of_kelvane 'Configuration Wizard')" ]; }
+# Return on kelvane's active window (the wizard's default button is "Next >>", the questions' is
+# Yes or OK), until the wizard and its questions are gone and the settings are saved.
+press_return() {
+    active=$(xdotool getactivewindow 2>/dev/null)
+    [ -n "$active" ] && [ "$(xdotool getwindowpid "$active" 2>/dev/null)" = "$kelvane" ] &&
+        [ "$active" != "$(main_window)" ] && xdotool key --clearmodifiers Return
+    wizard_gone && ini_has OptimizerEnabled=1
+}
+finish_with_defaults() {
+    if [ $$ != 1 ]; then
+        echo "FinishedWithDefaults: skipped (ends with the optimizer on: needs a private PID namespace)"
+        return
+    fi
+    fresh_settings
+    printf '\377\376' >"$settings"
+    start_kelvane
+    ok=1
+    if ! wait_for 15000 sh -c "xdotool search --onlyvisible --name '^Configuration Wizard\$' >/dev/null"; then
+        echo "FinishedWithDefaults: no wizard"; ok=0
+    elif ! wait_for 30000 press_return; then
+        echo "FinishedWithDefaults: the wizard did not end with the settings saved"; ok=0
+    fi
+    own=$(readlink "/proc/$kelvane/exe")
+    for line in OptimizerEnabled=1 BoostForeground=1 BoostPriority=3 ALUPerc=75 StartMinimzed=1 "[$own]"; do
+        ini_has "$line" || { echo "FinishedWithDefaults: the settings lack \"$line\""; ok=0; }
+    done
+    read_ini | grep -A8 -xF "[$own]" | grep -qx 'Priority=128' ||
+        { echo "FinishedWithDefaults: kelvane's own profile is not High"; ok=0; }
+    wait_for 10000 nice_is "$kelvane" -10 || { echo "FinishedWithDefaults: kelvane is at nice $(nice_of "$kelvane"), not -10 (High)"; ok=0; }
+    [ -f "$scratch/config/autostart/Kelvane.desktop" ] ||
+        { echo "FinishedWithDefaults: no autostart entry"; ok=0; }
+    stop_kelvane || { echo "FinishedWithDefaults: kelvane did not end on SIGTERM"; ok=0; }
+    cleanup
+    if [ $ok = 1 ]; then echo "FinishedWithDefaults: ok"; passed=$((passed + 1)); else failed=$((failed + 1)); fi
+}
+finish_with_defaults
 echo "$passed passed, $failed failed"
 [ $failed = 0 ]

@@ -99,8 +99,9 @@ cleanup() {
 # tray icon's window has the program's name too).
 #   window_of_kelvane TITLE [MIN-WIDTH]
 window_of_kelvane() {
-    for id in $(xdotool search --onlyvisible --pid "$kelvane" --name "^$1\$" 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$id")"
+    for id in $(xdotool search --all --onlyvisible --pid "$kelvane" --name "^$1\$" 2>/dev/null); do
+        WIDTH=0
+        eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
         [ "$WIDTH" -ge "${2:-0}" ] && echo "$id" && return 0
     done
 }
@@ -134,7 +135,7 @@ menu_shown() {
         info=$(xwininfo -id "$id" -all 2>/dev/null)
         echo "$info" | grep -q 'Override Redirect State: yes' || continue
         echo "$info" | grep -q _TOOLTIP && continue
-        [ "$(echo "$info" | sed -n 's/^ *Width: *//p')" -gt 30 ] && return 0
+        [ "$(echo "$info" | sed -n 's/^ *Width: *//p')" -gt 30 ] 2>/dev/null && return 0
     done
     return 1
 }
@@ -147,7 +148,8 @@ open_menu() { wait_for 10000 click_for_menu "$@"; }
 tray_panel() {
     for id in $(xdotool search --class trayer 2>/dev/null); do
         [ "$(xdotool getwindowname "$id" 2>/dev/null)" = panel ] || continue
-        eval "$(xdotool getwindowgeometry --shell "$id")"
+        WIDTH=0 HEIGHT=0
+        eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
         [ "$WIDTH" -gt 8 ] && [ "$WIDTH" -lt $((2 * HEIGHT - 4)) ] && return 0
     done
     return 1
@@ -161,7 +163,7 @@ click_tray() {
 tip_height() {
     for id in $(xdotool search --onlyvisible --pid "$kelvane" 2>/dev/null); do
         xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP || continue
-        xdotool getwindowgeometry --shell "$id" | sed -n 's/^HEIGHT=//p'
+        xdotool getwindowgeometry --shell "$id" 2>/dev/null | sed -n 's/^HEIGHT=//p'
         return 0
     done
 }
