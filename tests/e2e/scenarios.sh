@@ -20,8 +20,12 @@ trap cleanup EXIT
 # The desktop is up when the window manager has announced itself and the notification area shows.
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 trayer_ready() { [ -n "$(xdotool search --class trayer 2>/dev/null)" ]; }
-if ! wait_for 20000 wm_ready || ! wait_for 20000 trayer_ready; then
-    echo "FAILED: the virtual desktop did not come up"
+if ! wait_for 20000 wm_ready; then
+    echo "FAILED: no window manager on display $DISPLAY"
+    exit 1
+fi
+if ! wait_for 20000 trayer_ready; then
+    echo "FAILED: no notification area on display $DISPLAY"
     exit 1
 fi
 
