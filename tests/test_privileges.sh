@@ -31,8 +31,10 @@ chmod 755 "$work"
 cp "$ctl" "$work/kelvanectl"
 cp "$child" "$work/held"
 cp "$ctl" "$work/kelvanectl-cap"
+cp "$ctl" "$work/kelvanectl-capptrace"
 captest=1
-if ! command -v setcap >/dev/null 2>&1 || ! setcap cap_sys_nice+ep "$work/kelvanectl-cap" 2>/dev/null; then
+if ! command -v setcap >/dev/null 2>&1 || ! setcap cap_sys_nice+ep "$work/kelvanectl-cap" 2>/dev/null ||
+    ! setcap cap_sys_nice,cap_sys_ptrace+ep "$work/kelvanectl-capptrace" 2>/dev/null; then
     captest=0
 fi
 chmod 755 "$work"/kelvanectl* "$work/held"
@@ -132,9 +134,11 @@ if [ "$captest" = 1 ]; then
     # Without CAP_SYS_PTRACE the other user's executable path may stay unreadable, and so its
     # profile unmatched: whether it is changed is not asserted, only that it ends where it was.
     case_ CapSysNiceBoostsAndRestores 0 0  kelvanectl-cap  128   3     -10    3     term   '*'
+    # With CAP_SYS_PTRACE as well every process of the namespace is managed, and restored.
+    case_ CapSysNicePtraceManagesAll  0 0  kelvanectl-capptrace 128 3  -10    3     term   -10
 
 else
-    echo "CapSysNiceBoostsAndRestores: skipped (setcap failed: no file capabilities on $work)"
+    echo "CapSysNice*: skipped (setcap failed: no file capabilities on $work)"
 fi
 echo "$passed passed, $failed failed, $skipped skipped"
 [ $failed = 0 ]
