@@ -71,6 +71,11 @@ if command -v systemd-analyze >/dev/null; then
     check UserUnit env XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user verify /usr/lib/systemd/user/kelvanectl.service
 fi
 
+# The system unit's command runs with the installed settings file (a few cycles, in a private PID
+# namespace so that it reaches nothing of the machine's).
+exec_start=$(sed -n 's/^ExecStart=//p' /lib/systemd/system/kelvane-optimizer.service)
+check SystemUnitCommand unshare --pid --fork --mount-proc $exec_start --cycles 3
+
 # kelvane from /usr/bin shows its window: the virtual display outside, the program in a private
 # PID namespace inside (xvfb-run cannot be PID 1 of a namespace), with a fresh home.
 home="$work/home"
