@@ -50,8 +50,10 @@ public:
     explicit Peer(const QString& name) : name_(name) {
         thread_.start();
         context_.moveToThread(&thread_);
-        Run([this] { connection_ = std::make_unique<QDBusConnection>(
-                         QDBusConnection::connectToBus(QDBusConnection::SessionBus, name_)); });
+        Run([this] {
+            connection_ = std::make_unique<QDBusConnection>(
+                QDBusConnection::connectToBus(QDBusConnection::SessionBus, name_));
+        });
     }
     virtual ~Peer() {
         Run([this] {
@@ -132,7 +134,9 @@ public:
 
     // The bus name written into the script loaded (with the mutex held).
     QString ServiceInScript() const {
-        return QRegularExpression(QStringLiteral("var kelvaneService = \"([^\"]+)\";")).match(scriptText).captured(1);
+        return QRegularExpression(QStringLiteral("var kelvaneService = \"([^\"]+)\";"))
+            .match(scriptText)
+            .captured(1);
     }
     static QDBusMessage ActivatedCall(const QString& service, const QString& pid, const QString& appId) {
         QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/kelvane/KWinReport"),

@@ -45,9 +45,9 @@ QDBusConnection TestBus() {
 }
 
 QDBusMessage AskScriptLoaded(const QString& plugin) {
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
-                                                       QStringLiteral("org.kde.kwin.Scripting"),
-                                                       QStringLiteral("isScriptLoaded"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
+        QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("isScriptLoaded"));
     call << plugin;
     return TestBus().call(call, QDBus::Block, 3000);
 }
@@ -71,16 +71,17 @@ public:
         const int logFd = ::open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         kwin_ = std::make_unique<ChildProcess>(
             std::vector<std::string>{"/usr/bin/env", "XDG_RUNTIME_DIR=" + dir_, "KWIN_COMPOSE=Q",
-                                     "QT_QPA_PLATFORM=offscreen", copy, "--virtual", "--no-lockscreen", "--socket",
-                                     "wayland-kelvane"},
+                                     "QT_QPA_PLATFORM=offscreen", copy, "--virtual", "--no-lockscreen",
+                                     "--socket", "wayland-kelvane"},
             [logFd] {
                 ::dup2(logFd, STDERR_FILENO);
                 ::dup2(logFd, STDOUT_FILENO);
             });
         ::close(logFd);
         // KWin takes its name before its scripting object is there: wait for the object.
-        up_ = WaitFor([] { return AskScriptLoaded(QStringLiteral("none")).type() == QDBusMessage::ReplyMessage; },
-                      20000);
+        up_ = WaitFor(
+            [] { return AskScriptLoaded(QStringLiteral("none")).type() == QDBusMessage::ReplyMessage; },
+            20000);
     }
     ~VirtualKWin() {
         kwin_.reset();
@@ -90,8 +91,8 @@ public:
     std::string Log() const { return Shell("tail -20 " + log_); }
     std::unique_ptr<ChildProcess> Client() const {
         return std::make_unique<ChildProcess>(std::vector<std::string>{
-            "/usr/bin/env", "XDG_RUNTIME_DIR=" + dir_, "WAYLAND_DISPLAY=wayland-kelvane", "QT_QPA_PLATFORM=wayland",
-            ChildDir() + "/wayland_window_child"});
+            "/usr/bin/env", "XDG_RUNTIME_DIR=" + dir_, "WAYLAND_DISPLAY=wayland-kelvane",
+            "QT_QPA_PLATFORM=wayland", ChildDir() + "/wayland_window_child"});
     }
 
 private:
@@ -117,7 +118,8 @@ TEST(KWinForeground, TheScriptReportsActivationsAndIsGoneAfterwards) {
     env.sessionBus = true;
     auto tracker = std::make_unique<ForegroundTracker>(env, ForegroundTracker::Factory{},
                                                        ForegroundTracker::Timing{5000, 200, 1000});
-    ASSERT_TRUE(WaitFor([&] { return tracker->SourceName() == "kwin"; })) << tracker->SourceName() << kwin.Log();
+    ASSERT_TRUE(WaitFor([&] { return tracker->SourceName() == "kwin"; }))
+        << tracker->SourceName() << kwin.Log();
     const QString plugin = QStringLiteral("kelvane-foreground-%1-0").arg(::getpid());
     EXPECT_TRUE(ScriptLoaded(plugin));
     EXPECT_EQ(tracker->Pid(), 0) << "no window yet";

@@ -35,17 +35,19 @@ TEST_P(SessionSourcesTest, AreTriedInOrder) {
 using K = SourceKind;
 INSTANTIATE_TEST_SUITE_P(
     Sessions, SessionSourcesTest,
-    ::testing::Values(SessionCase{"nothing to ask", {}, {}},
-                      SessionCase{"X11 desktop", {":0", "", "x11", "", true}, {K::X11}},
-                      SessionCase{"X11 with a bus but no Wayland", {":0", "", "", "", true}, {K::X11}},
-                      SessionCase{"Plasma or GNOME on Wayland", {":1", "wayland-0", "wayland", "", true},
-                                  {K::KWin, K::GnomeShell, K::XWayland}},
-                      SessionCase{"sway without a session bus", {"", "wayland-1", "", "/run/sway.sock", false},
-                                  {K::Sway}},
-                      SessionCase{"sway with XWayland and a bus", {":0", "wayland-1", "", "/run/s.sock", true},
-                                  {K::KWin, K::GnomeShell, K::Sway, K::XWayland}},
-                      SessionCase{"Wayland by session type only", {":0", "", "wayland", "", false}, {K::XWayland}},
-                      SessionCase{"Wayland without X or bus", {"", "wayland-0", "", "", false}, {}}));
+    ::testing::Values(
+        SessionCase{"nothing to ask", {}, {}},
+        SessionCase{"X11 desktop", {":0", "", "x11", "", true}, {K::X11}},
+        SessionCase{"X11 with a bus but no Wayland", {":0", "", "", "", true}, {K::X11}},
+        SessionCase{"Plasma or GNOME on Wayland",
+                    {":1", "wayland-0", "wayland", "", true},
+                    {K::KWin, K::GnomeShell, K::XWayland}},
+        SessionCase{"sway without a session bus", {"", "wayland-1", "", "/run/sway.sock", false}, {K::Sway}},
+        SessionCase{"sway with XWayland and a bus",
+                    {":0", "wayland-1", "", "/run/s.sock", true},
+                    {K::KWin, K::GnomeShell, K::Sway, K::XWayland}},
+        SessionCase{"Wayland by session type only", {":0", "", "wayland", "", false}, {K::XWayland}},
+        SessionCase{"Wayland without X or bus", {"", "wayland-0", "", "", false}, {}}));
 
 struct UnitCase {
     const char* cgroup;
@@ -72,8 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
         // The innermost application unit counts, not a slice around it.
         UnitCase{"0::/user.slice/user@1000.service/app.slice/app-org.kde.konsole-9.scope/tab-1.scope",
                  {"org.kde.konsole", "9"}},
-        UnitCase{"12:cpu:/\n1:name=systemd:/user.slice/user@1000.service/app.slice/app-kde-org.kde.kate-3.scope\n",
-                 {"kde", "org.kde.kate", "3"}},
+        UnitCase{
+            "12:cpu:/\n1:name=systemd:/user.slice/user@1000.service/app.slice/app-kde-org.kde.kate-3.scope\n",
+            {"kde", "org.kde.kate", "3"}},
         UnitCase{"0::/user.slice/user-1000.slice/session-2.scope", {}}, UnitCase{"0::/init.scope", {}},
         UnitCase{"0::/system.slice/app-x.service.d", {}}, UnitCase{"", {}}, UnitCase{"0::/app-.scope", {}}));
 
@@ -89,15 +92,14 @@ TEST_P(UnitNamesAppTest, MatchesTheIdAsDesktopsSpellIt) {
     EXPECT_EQ(UnitNamesApp(GetParam().parts, GetParam().appId), GetParam().names) << GetParam().appId;
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, UnitNamesAppTest,
-                         ::testing::Values(NameCase{{"gnome", "org.gnome.Terminal", "1"}, "org.gnome.Terminal", true},
-                                           NameCase{{"gnome", "org.gnome.Terminal", "1"},
-                                                    "org.gnome.Terminal.desktop", true},
-                                           NameCase{{"org.kde.konsole", "2"}, "ORG.KDE.Konsole", true},
-                                           NameCase{{"org.gnome.Terminal", "1"}, "org.gnome", false},
-                                           NameCase{{"foot", "1"}, "", false},
-                                           NameCase{{"foot", "1"}, ".desktop", false},
-                                           NameCase{{}, "foot", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, UnitNamesAppTest,
+    ::testing::Values(NameCase{{"gnome", "org.gnome.Terminal", "1"}, "org.gnome.Terminal", true},
+                      NameCase{{"gnome", "org.gnome.Terminal", "1"}, "org.gnome.Terminal.desktop", true},
+                      NameCase{{"org.kde.konsole", "2"}, "ORG.KDE.Konsole", true},
+                      NameCase{{"org.gnome.Terminal", "1"}, "org.gnome", false},
+                      NameCase{{"foot", "1"}, "", false}, NameCase{{"foot", "1"}, ".desktop", false},
+                      NameCase{{}, "foot", false}));
 
 // A /proc tree with a cgroup and a stat file per process.
 class SampleProc {
@@ -157,7 +159,8 @@ TEST(SwayStream, SplitsMessagesWhereverTheBytesBreak) {
         while (stream.Next(type, payload))
             got.emplace_back(type, payload);
         ASSERT_EQ(got.size(), 3U) << "cut at " << cut;
-        EXPECT_EQ(got[0], (std::pair<std::uint32_t, std::string>{sway::kEventWindow, R"({"change":"focus"})"}));
+        EXPECT_EQ(got[0],
+                  (std::pair<std::uint32_t, std::string>{sway::kEventWindow, R"({"change":"focus"})"}));
         EXPECT_EQ(got[1], (std::pair<std::uint32_t, std::string>{sway::kGetTree, "{}"}));
         EXPECT_EQ(got[2], (std::pair<std::uint32_t, std::string>{sway::kSubscribe, ""}));
         EXPECT_FALSE(stream.Broken());
@@ -203,7 +206,8 @@ constexpr const char* kTree = R"({"id":1,"type":"root","focused":false,"nodes":[
     {"id":8,"type":"con","pid":800,"app_id":"a","focused":false,"nodes":[]},
     {"id":9,"type":"con","pid":900,"app_id":null,"window_properties":{"class":"XTerm"},"focused":true,"nodes":[]}],
    "floating_nodes":[]}]}]})";
-constexpr const char* kTreeEmptyWorkspace = R"({"id":1,"type":"root","nodes":[{"id":3,"type":"output","nodes":[
+constexpr const char* kTreeEmptyWorkspace =
+    R"({"id":1,"type":"root","nodes":[{"id":3,"type":"output","nodes":[
   {"id":4,"type":"workspace","focused":true,"nodes":[],"floating_nodes":[]}]}]})";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -211,8 +215,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FocusCase{"tree", sway::kGetTree, kTree, true, 9, 900, "XTerm"},
         FocusCase{"tree with only an empty workspace", sway::kGetTree, kTreeEmptyWorkspace, true, 0, 0, ""},
-        FocusCase{"focus", sway::kEventWindow, R"({"change":"focus","container":{"id":12,"type":"con","pid":1200,"app_id":"b"}})",
-                  true, 12, 1200, "b"},
+        FocusCase{"focus", sway::kEventWindow,
+                  R"({"change":"focus","container":{"id":12,"type":"con","pid":1200,"app_id":"b"}})", true,
+                  12, 1200, "b"},
         FocusCase{"focus without a PID", sway::kEventWindow,
                   R"({"change":"focus","container":{"id":13,"type":"con","app_id":"org.x.Y"}})", true, 13, 0,
                   "org.x.Y"},
@@ -222,16 +227,17 @@ INSTANTIATE_TEST_SUITE_P(
                   R"({"change":"close","container":{"id":8,"type":"con","pid":800}})", false, 7, 700, "foot"},
         FocusCase{"title change", sway::kEventWindow,
                   R"({"change":"title","container":{"id":8,"type":"con","pid":800}})", false, 7, 700, "foot"},
-        FocusCase{"empty workspace", sway::kEventWorkspace,
-                  R"({"change":"focus","current":{"id":5,"type":"workspace","nodes":[],"floating_nodes":[]}})",
-                  true, 0, 0, ""},
+        FocusCase{
+            "empty workspace", sway::kEventWorkspace,
+            R"({"change":"focus","current":{"id":5,"type":"workspace","nodes":[],"floating_nodes":[]}})",
+            true, 0, 0, ""},
         FocusCase{"workspace with windows: its focus stack", sway::kEventWorkspace,
                   R"({"change":"focus","current":{"id":5,"type":"workspace","focus":[21,20],"nodes":[
                      {"id":20,"type":"con","pid":2000,"nodes":[]},{"id":21,"type":"con","pid":2100,"nodes":[]}],
                      "floating_nodes":[]}})",
                   true, 21, 2100, ""},
-        FocusCase{"workspace rename", sway::kEventWorkspace, R"({"change":"rename","current":{"id":5}})", false, 7,
-                  700, "foot"},
+        FocusCase{"workspace rename", sway::kEventWorkspace, R"({"change":"rename","current":{"id":5}})",
+                  false, 7, 700, "foot"},
         FocusCase{"not JSON", sway::kEventWindow, "{oops", false, 7, 700, "foot"}));
 
 TEST(KWinScript, CallsBackTheBusNameItIsWrittenFor) {
@@ -258,10 +264,13 @@ TEST_P(ForegroundCommandTest, PrintsThePidAndOnRequestTheSource) {
     QTextStream out(&outText);
     QTextStream err(&errText);
     bool asked = false;
-    const int status = CommandForeground(GetParam().args, [&] {
-        asked = true;
-        return ForegroundAnswer{4321, QStringLiteral("sway"), {QStringLiteral("a limitation")}};
-    }, out, err);
+    const int status = CommandForeground(
+        GetParam().args,
+        [&] {
+            asked = true;
+            return ForegroundAnswer{4321, QStringLiteral("sway"), {QStringLiteral("a limitation")}};
+        },
+        out, err);
     out.flush();
     err.flush();
     EXPECT_EQ(status, GetParam().status);
@@ -273,9 +282,13 @@ TEST_P(ForegroundCommandTest, PrintsThePidAndOnRequestTheSource) {
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ForegroundCommandTest,
     ::testing::Values(CommandCase{{}, 0, "4321\n", "kelvanectl: a limitation\n"},
-                      CommandCase{{QStringLiteral("--verbose")}, 0, "4321\n",
+                      CommandCase{{QStringLiteral("--verbose")},
+                                  0,
+                                  "4321\n",
                                   "kelvanectl: a limitation\nforeground source: sway\n"},
-                      CommandCase{{QStringLiteral("--quiet")}, 2, "",
+                      CommandCase{{QStringLiteral("--quiet")},
+                                  2,
+                                  "",
                                   "kelvanectl: foreground takes only --verbose, not --quiet\n"}));
 
 } // namespace

@@ -51,7 +51,8 @@ std::string FindFile(const std::string& dir, const std::string& prefix, const st
     if (DIR* d = ::opendir(dir.c_str())) {
         while (const dirent* entry = ::readdir(d)) {
             const std::string name = entry->d_name;
-            if (name.rfind(prefix, 0) == 0 && name.size() > prefix.size() + suffix.size() && name.ends_with(suffix))
+            if (name.rfind(prefix, 0) == 0 && name.size() > prefix.size() + suffix.size() &&
+                name.ends_with(suffix))
                 found = dir + "/" + name;
         }
         ::closedir(d);
@@ -71,9 +72,14 @@ public:
         Shell("printf 'xwayland disable\\n' > " + config + "; chmod 644 " + config);
         log_ = dir_ + "/sway.log";
         const int logFd = ::open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        std::vector<std::string> argv = {"/usr/bin/env", "-i", "PATH=/usr/bin:/bin", "HOME=" + dir_,
-                                         "XDG_RUNTIME_DIR=" + dir_, "WLR_BACKENDS=headless",
-                                         "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman"};
+        std::vector<std::string> argv = {"/usr/bin/env",
+                                         "-i",
+                                         "PATH=/usr/bin:/bin",
+                                         "HOME=" + dir_,
+                                         "XDG_RUNTIME_DIR=" + dir_,
+                                         "WLR_BACKENDS=headless",
+                                         "WLR_LIBINPUT_NO_DEVICES=1",
+                                         "WLR_RENDERER=pixman"};
         if (root)
             argv.insert(argv.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
         argv.insert(argv.end(), {"sway", "-c", config});
@@ -97,9 +103,9 @@ public:
     }
     // A Wayland client of this sway, started by the test; "shown" once its window is mapped.
     std::unique_ptr<ChildProcess> Client() const {
-        return std::make_unique<ChildProcess>(std::vector<std::string>{
-            "/usr/bin/env", "XDG_RUNTIME_DIR=" + dir_, "WAYLAND_DISPLAY=wayland-1", "QT_QPA_PLATFORM=wayland",
-            ChildDir() + "/wayland_window_child"});
+        return std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/bin/env", "XDG_RUNTIME_DIR=" + dir_, "WAYLAND_DISPLAY=wayland-1",
+                                     "QT_QPA_PLATFORM=wayland", ChildDir() + "/wayland_window_child"});
     }
     void Stop() { sway_->KillAndReap(); }
 
@@ -136,7 +142,8 @@ TEST(SwayForeground, FollowsTheFocusAndNeverKeepsAClosedWindow) {
     const pid_t a = first->pid();
     const pid_t b = second->pid();
     // A mapped window takes the focus: the second one, once sway has both.
-    ASSERT_TRUE(WaitFor([&] { return tracker.Pid() == b; })) << tracker.Pid() << " " << sway.Msg("-t get_tree");
+    ASSERT_TRUE(WaitFor([&] { return tracker.Pid() == b; }))
+        << tracker.Pid() << " " << sway.Msg("-t get_tree");
 
     long long slowestMs = 0;
     for (const pid_t pid : {a, b, a}) {

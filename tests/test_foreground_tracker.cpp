@@ -34,7 +34,8 @@ struct Script {
 
 class ScriptedSource final : public ForegroundSource {
 public:
-    ScriptedSource(SourceKind kind, std::shared_ptr<Script> script) : kind_(kind), script_(std::move(script)) {}
+    ScriptedSource(SourceKind kind, std::shared_ptr<Script> script)
+        : kind_(kind), script_(std::move(script)) {}
     ~ScriptedSource() override {
         const std::lock_guard lock(script_->mutex);
         script_->running.erase(kind_);
@@ -74,9 +75,11 @@ protected:
     // A Wayland session with every source the environment can name.
     SessionEnvironment Wayland() { return {":1", "wayland-0", "wayland", "/run/sway.sock", true}; }
 
-    std::unique_ptr<ForegroundTracker> Make(SessionEnvironment env, ForegroundTracker::Timing timing = {1500, 20, 50}) {
+    std::unique_ptr<ForegroundTracker> Make(SessionEnvironment env,
+                                            ForegroundTracker::Timing timing = {1500, 20, 50}) {
         return std::make_unique<ForegroundTracker>(
-            env, [script = script_](SourceKind kind) { return std::make_unique<ScriptedSource>(kind, script); },
+            env,
+            [script = script_](SourceKind kind) { return std::make_unique<ScriptedSource>(kind, script); },
             timing);
     }
 
@@ -89,7 +92,8 @@ protected:
         }
         QObject* worker = dynamic_cast<QObject*>(sink);
         ASSERT_NE(worker, nullptr);
-        QMetaObject::invokeMethod(worker, [sink, report] { report(*sink); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            worker, [sink, report] { report(*sink); }, Qt::BlockingQueuedConnection);
     }
 
     void Set(SourceKind kind, bool available, pid_t answer = 0) {

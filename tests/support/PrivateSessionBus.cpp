@@ -10,9 +10,9 @@ PrivateSessionBus::PrivateSessionBus() {
     if (::mkdtemp(dirTemplate) == nullptr)
         return;
     dir_ = dirTemplate;
-    daemon_ = std::make_unique<ChildProcess>(std::vector<std::string>{
-        "/usr/bin/dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1",
-        "--address=unix:path=" + dir_ + "/bus"});
+    daemon_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"/usr/bin/dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                 "--print-address=1", "--address=unix:path=" + dir_ + "/bus"});
     address_ = daemon_->ReadLine();
     if (!address_.empty())
         ::setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
