@@ -63,7 +63,7 @@ if command -v appstreamcli >/dev/null; then
     check Metainfo appstreamcli validate --no-net /usr/share/metainfo/example.kelvane.Kelvane.metainfo.xml
 fi
 if command -v lintian >/dev/null; then
-    check LintianNoErrors sh -c "! lintian --allow-root '$deb' 2>&1 | grep '^E:'"
+    check LintianNoErrors lintian --allow-root --fail-on error "$deb"
 fi
 if command -v systemd-analyze >/dev/null; then
     check SystemUnit systemd-analyze verify /lib/systemd/system/kelvane-optimizer.service
