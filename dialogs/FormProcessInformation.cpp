@@ -200,6 +200,11 @@ void TFormProcessInformation::LoadModuleList(Pid pid) {
         rows.append(row);
     }
     ListViewModules->addTopLevelItems(rows);
+    // The column's first width holds a 32-bit address; a 64-bit one widens it to fit.
+    const int width = ListViewModules->columnWidth(ColumnBase);
+    ListViewModules->resizeColumnToContents(ColumnBase);
+    if (ListViewModules->columnWidth(ColumnBase) < width)
+        ListViewModules->setColumnWidth(ColumnBase, width);
 }
 
 void TFormProcessInformation::GetProcessMemoryUsage(Pid pid) {
