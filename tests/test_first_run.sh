@@ -11,8 +11,8 @@
 set -u
 kelvane=$1
 if [ -z "${DISPLAY:-}" ] || ! command -v xdotool >/dev/null 2>&1; then
-    echo "no X display or no xdotool: skipped"
-    exit 0
+    echo "no X display or no xdotool: skipped (scripts/deps.sh --test installs xvfb, openbox and xdotool)"
+    exit 77
 fi
 passed=0
 failed=0
