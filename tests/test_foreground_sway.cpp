@@ -85,10 +85,14 @@ public:
         argv.insert(argv.end(), {"sway", "-c", config});
         sway_ = std::make_unique<ChildProcess>(argv, [logFd] { ::dup2(logFd, STDERR_FILENO); });
         ::close(logFd);
-        WaitFor([&] {
+        // Up once the IPC answers (its socket file is there a moment before sway listens on it).
+        const bool up = WaitFor([&] {
             socket_ = FindFile(dir_, "sway-ipc.", ".sock");
-            return !socket_.empty() && ::access((dir_ + "/wayland-1").c_str(), F_OK) == 0;
+            return !socket_.empty() && ::access((dir_ + "/wayland-1").c_str(), F_OK) == 0 &&
+                   std::system(("swaymsg -s " + socket_ + " -t get_version >/dev/null 2>&1").c_str()) == 0;
         });
+        if (!up)
+            socket_.clear();
     }
     ~HeadlessSway() {
         sway_.reset();
@@ -98,6 +102,7 @@ public:
     bool Up() const { return !socket_.empty(); }
     std::string Log() const { return Shell("tail -20 " + log_); }
     const std::string& Socket() const { return socket_; }
+    std::string Tree() const { return Shell("swaymsg -s " + socket_ + " -t get_tree"); }
     std::string Msg(const std::string& command) const {
         return Shell("swaymsg -s " + socket_ + " -- '" + command + "'");
     }
@@ -132,18 +137,19 @@ TEST(SwayForeground, FollowsTheFocusAndNeverKeepsAClosedWindow) {
     env.waylandDisplay = "wayland-1";
     env.swaySocket = sway.Socket();
     ForegroundTracker tracker(env, {}, {});
-    ASSERT_EQ(tracker.SourceName(), "sway");
+    ASSERT_TRUE(WaitFor([&] { return tracker.SourceName() == "sway"; })) << tracker.SourceName();
     EXPECT_EQ(tracker.Pid(), 0) << "an empty desktop has no foreground";
 
+    // A window that is mapped takes the focus; the clients start one after the other so that it
+    // is known which one has it.
     std::unique_ptr<ChildProcess> first = sway.Client();
-    std::unique_ptr<ChildProcess> second = sway.Client();
     ASSERT_EQ(first->ReadLine(), "shown") << sway.Log();
-    ASSERT_EQ(second->ReadLine(), "shown") << sway.Log();
     const pid_t a = first->pid();
+    ASSERT_TRUE(WaitFor([&] { return tracker.Pid() == a; })) << tracker.Pid() << " " << sway.Tree();
+    std::unique_ptr<ChildProcess> second = sway.Client();
+    ASSERT_EQ(second->ReadLine(), "shown") << sway.Log();
     const pid_t b = second->pid();
-    // A mapped window takes the focus: the second one, once sway has both.
-    ASSERT_TRUE(WaitFor([&] { return tracker.Pid() == b; }))
-        << tracker.Pid() << " " << sway.Msg("-t get_tree");
+    ASSERT_TRUE(WaitFor([&] { return tracker.Pid() == b; })) << tracker.Pid() << " " << sway.Tree();
 
     long long slowestMs = 0;
     for (const pid_t pid : {a, b, a}) {
