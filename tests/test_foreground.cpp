@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/linux/LinuxProcessApi.h"
+#include "platform/linux/foreground/ForegroundTracker.h"
 #include "tests/support/ChildProcess.h"
 
 using namespace kelvane;
@@ -80,6 +81,32 @@ TEST(Foreground, IsTheOwnerOfTheWindowActivatedLast) {
             << "window " << window << " foreground " << api.GetForegroundProcessId() << " expected " << pid
             << "; the desktop says: " << Shell("xprop -root _NET_ACTIVE_WINDOW; xdotool getactivewindow");
     }
+}
+
+TEST(Foreground, TheX11SourceFollowsActivationsAndForgetsAnEndedClient) {
+    if (!HasDisplay())
+        GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb and openbox)";
+    ASSERT_TRUE(WaitFor(WindowManagerRunning)) << "no EWMH window manager came up";
+    ChildProcess first({ChildPath()});
+    ChildProcess second({ChildPath()});
+    const std::string firstWindow = first.ReadLine();
+    const std::string secondWindow = second.ReadLine();
+    ASSERT_FALSE(secondWindow.empty());
+
+    linux_port::SessionEnvironment env;
+    env.display = std::getenv("DISPLAY");
+    linux_port::ForegroundTracker tracker(env, {}, {});
+    ASSERT_EQ(tracker.SourceName(), "x11");
+    for (const auto& [window, pid] : {std::pair{secondWindow, second.pid()}, std::pair{firstWindow, first.pid()}}) {
+        const std::string activate = "xdotool windowactivate " + window + " 2>/dev/null";
+        EXPECT_TRUE(WaitFor([&] { return std::system(activate.c_str()) == 0 && tracker.Pid() == pid; }))
+            << "window " << window << " foreground " << tracker.Pid() << " expected " << pid;
+    }
+    // The active window's client ends: the window manager moves the activation, and the tracker
+    // follows it without being asked again.
+    const pid_t ended = first.pid();
+    first.KillAndReap();
+    EXPECT_TRUE(WaitFor([&] { return tracker.Pid() != ended; })) << tracker.Pid();
 }
 
 int main(int argc, char** argv) {
