@@ -169,14 +169,19 @@ tip_height() {
 }
 no_tip() { [ -z "$(tip_height)" ]; }
 a_tip() { [ -n "$(tip_height)" ]; }
-# hover_tray: rests the mouse on the icon until its tip shows; prints the tip's height.
+# nudge_tray: moves the pointer onto the icon, a pixel at a time, and waits a moment for its tip.
+nudge_tray() {
+    a_tip && return 0
+    tray_panel || return 1
+    xdotool mousemove $((X + WIDTH / 2 - 3)) $((Y + HEIGHT / 2)) sleep 0.1 mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+    wait_for 2000 a_tip
+}
+# hover_tray: rests the pointer on the icon until its tip shows (a fresh one: the pointer leaves
+# first, so that a tip still shown goes); prints the tip's height.
 hover_tray() {
     xdotool mousemove 0 0
     wait_for 5000 no_tip
-    tray_panel || return 1
-    xdotool mousemove $((X + WIDTH / 2 - 2)) $((Y + HEIGHT / 2))
-    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
-    wait_for 10000 a_tip || return 1
+    wait_for 15000 nudge_tray || return 1
     tip_height
 }
 
