@@ -1,13 +1,14 @@
 #!/bin/sh
 # End-to-end scenarios of the real kelvane on a virtual desktop, each with a settings folder of its
 # own and only its own child processes to act on. CTest runs each under desktop.sh.
-#   scenarios.sh SCENARIO KELVANE TEST-CHILD X-WINDOW-CHILD
+#   scenarios.sh SCENARIO KELVANE TEST-CHILD X-WINDOW-CHILD BUSY-CHILD
 # Exit status 0 passed, 1 failed, 77 skipped (with the reason printed).
 set -u
 scenario=$1
 KELVANE=$2
 CHILD=$3
 XCHILD=$4
+BUSY=$5
 . "$(dirname "$0")/lib.sh"
 
 if [ "${KELVANE_E2E_NAMESPACE:-}" != 1 ]; then
@@ -98,10 +99,11 @@ EOF
     check "both are at nice 3" sh -c "[ $(nice_of "$first") = 3 ] && [ $(nice_of "$second") = 3 ]"
 }
 
-# Anti-LockUp: a child that keeps a processor busy is set to Low (nice 19); once it stops using the
-# processor (stopped), it gets its own nice back.
+# Anti-LockUp: a child that keeps the processors busy is set to Low (nice 19); once it stops using
+# them (stopped), it gets its own nice back. The threshold is a share of all processors: the child
+# keeps every one of them busy.
 scenario_antilockup() {
-    spawn_niced 2 "$CHILD" busy
+    spawn_niced 2 "$BUSY"
     busy=$child
     write_ini <<EOF
 $common_preferences
@@ -217,7 +219,7 @@ restore() {
     way=$1
     spawn_niced 3 "$CHILD" threads 1
     managed=$child
-    spawn_niced 3 "$CHILD" busy
+    spawn_niced 3 "$BUSY"
     busy=$child
     spawn_niced 3 "$XCHILD"
     focused=$child
