@@ -6,7 +6,8 @@
 #
 # The X server runs inside the namespace too: it names the client of a window by a PID of its own
 # namespace, and kelvane must see the same PIDs to find the foreground process. A shell stands as
-# the namespace's first process, because xvfb-run does not come up as PID 1.
+# the namespace's first process, because xvfb-run does not come up as PID 1. Whatever ends this
+# script (a CTest timeout) ends everything in the namespace with it.
 here=$(cd "$(dirname "$0")" && pwd)
 for tool in xvfb-run Xvfb openbox trayer xdotool xprop iconv; do
     if ! command -v "$tool" >/dev/null 2>&1; then
@@ -18,5 +19,5 @@ if ! unshare --pid --fork --mount-proc true 2>/dev/null; then
     echo "skipped: no private PID namespace here (unshare --pid needs root or user namespaces)"
     exit 77
 fi
-exec env KELVANE_E2E_NAMESPACE=1 unshare --pid --fork --mount-proc sh -c '"$@" & wait $!' sh \
+exec env KELVANE_E2E_NAMESPACE=1 unshare --pid --fork --mount-proc --kill-child sh -c '"$@" & wait $!' sh \
     "$here/../../scripts/desktop-session.sh" -s 1024x768 "$@"
