@@ -23,8 +23,12 @@ done
 
 work=$(mktemp -d /tmp/kelvane-pkg.XXXXXX)
 installed=0
+probe=kvtpkg$$
 cleanup() {
     [ $installed = 1 ] && dpkg --purge kelvane >/dev/null 2>&1
+    userdel "$probe" >/dev/null 2>&1
+    # There was no kelvane group when the test began (it skips otherwise).
+    getent group kelvane >/dev/null && groupdel kelvane
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -39,6 +43,25 @@ cpack -G DEB -B "$work" --config "$build/CPackConfig.cmake" > "$work/cpack.log" 
     { cat "$work/cpack.log"; echo "cpack failed"; exit 1; }
 deb=$(ls "$work"/kelvane_*_amd64.deb)
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' > "$work/contents"
+
+# The maintainer scripts where systemd-sysusers is missing: postinst falls back to addgroup, and
+# postrm purge removes the group only while nobody is in it.
+dpkg-deb -e "$deb" "$work/control"
+mkdir "$work/nosysusers"
+for dir in /usr/local/sbin /usr/local/bin /usr/sbin /usr/bin /sbin /bin; do
+    for f in "$dir"/*; do
+        name=${f##*/}
+        [ "$name" = systemd-sysusers ] || [ -e "$work/nosysusers/$name" ] || ln -s "$f" "$work/nosysusers/$name"
+    done
+done
+scripts() { env PATH="$work/nosysusers" sh "$work/control/$1" "$2"; }
+check FallbackAddgroup sh -c "$(declare -f scripts); work='$work'; scripts postinst configure && getent group kelvane"
+if getent group kelvane >/dev/null && useradd -M -N -s /usr/sbin/nologin -G kelvane "$probe" 2>/dev/null; then
+    check PurgeKeepsGroupWithMembers sh -c "$(declare -f scripts); work='$work'; scripts postrm purge && getent group kelvane"
+    userdel "$probe"
+fi
+check PurgeRemovesEmptyGroup sh -c "$(declare -f scripts); work='$work'; scripts postrm purge && ! getent group kelvane"
+getent group kelvane >/dev/null && groupdel kelvane
 
 dpkg -i "$deb" > "$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; installed=1; echo "dpkg -i failed"; exit 1; }
 installed=1
