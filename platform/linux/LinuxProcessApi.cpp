@@ -6,7 +6,7 @@
 #include "platform/linux/ProcessDetails.h"
 #include "platform/linux/ProcFs.h"
 #include "platform/linux/SchedClass.h"
-#include "platform/linux/X11Foreground.h"
+#include "platform/linux/foreground/ForegroundTracker.h"
 #include "util/FileName.h"
 
 #include <QFile>
@@ -70,7 +70,7 @@ constexpr std::uint32_t kAllRights =
 } // namespace
 
 LinuxProcessApi::LinuxProcessApi(std::string procRoot)
-    : procRoot_(std::move(procRoot)), foreground_(std::make_unique<X11Foreground>()) {
+    : procRoot_(std::move(procRoot)), foreground_(std::make_unique<ForegroundTracker>()) {
     GroupRoots roots = GroupRoots::Live();
     roots.proc = procRoot_;
     groups_ = std::make_unique<GroupScheduler>(GroupDetector(roots));
@@ -520,7 +520,7 @@ bool LinuxProcessApi::AdjustPrivilege(int privilege, bool enable) {
 
 // ---- The desktop and the machine ---------------------------------------------------------------
 
-Pid LinuxProcessApi::GetForegroundProcessId() { return static_cast<Pid>(foreground_->ForegroundPid()); }
+Pid LinuxProcessApi::GetForegroundProcessId() { return static_cast<Pid>(foreground_->Pid()); }
 
 // ---- Scheduling groups -------------------------------------------------------------------------
 
@@ -539,6 +539,10 @@ void LinuxProcessApi::EndOfPass(const std::vector<Pid>& usedCpu, const std::func
 void LinuxProcessApi::RestoreGroups() { groups_->RestoreAll(); }
 
 QStringList LinuxProcessApi::TakeNotices() {
+    for (const std::string& notice : foreground_->TakeNotices()) {
+        qWarning("kelvane: %s", notice.c_str());
+        notices_.append(QString::fromStdString(notice));
+    }
     QStringList notices;
     notices.swap(notices_);
     return notices;

@@ -1,6 +1,6 @@
 #pragma once
 // The process-access port on Linux: pidfd handles, /proc, per-thread nice values, policies and
-// affinities, capabilities, and the X11 foreground window.
+// affinities, capabilities, and the foreground window of the desktop session.
 
 #include <memory>
 #include <string>
@@ -10,7 +10,7 @@
 
 namespace kelvane::linux_port {
 class GroupScheduler;
-class X11Foreground;
+class ForegroundTracker;
 }
 
 namespace kelvane {
@@ -101,7 +101,7 @@ private:
         Pid pid = 0;
         std::string path;
     } exeOfLastOpen_;
-    std::unique_ptr<linux_port::X11Foreground> foreground_;
+    std::unique_ptr<linux_port::ForegroundTracker> foreground_;
     std::unique_ptr<linux_port::GroupScheduler> groups_;
     QStringList notices_;
 };
