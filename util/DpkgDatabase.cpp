@@ -6,10 +6,16 @@
 #include <QFile>
 #include <QHash>
 #include <algorithm>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace kelvane {
 
 namespace {
+
+constexpr std::uint64_t kPackageBits = 16;
+constexpr std::uint64_t kPackageMask = (std::uint64_t{1} << kPackageBits) - 1;
 
 std::uint64_t PathHash(const QByteArray& path) {
     std::uint64_t hash = 14695981039346656037ULL; // FNV-1a
@@ -99,31 +105,42 @@ void DpkgDatabase::Load() {
         const auto it = installed.constFind(package);
         if (it == installed.constEnd())
             continue;
+        if (packages_.size() > kPackageMask)
+            break; // more packages than a word has room for: the rest go without descriptions
         QFile file(info.filePath(list));
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        const auto index = static_cast<std::uint32_t>(packages_.size());
+        const auto index = static_cast<std::uint64_t>(packages_.size());
         packages_.push_back(it.value());
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            if (line.isEmpty())
-                continue;
-            files_.emplace_back(PathHash(line), index);
-            const QByteArray alias = MergedUsrAlias(line);
-            if (!alias.isEmpty())
-                files_.emplace_back(PathHash(alias), index);
+        const QByteArray content = file.readAll();
+        for (qsizetype start = 0; start < content.size();) {
+            qsizetype end = content.indexOf('\n', start);
+            if (end < 0)
+                end = content.size();
+            if (end > start) {
+                const QByteArray line = QByteArray::fromRawData(content.constData() + start, end - start);
+                files_.push_back((PathHash(line) & ~kPackageMask) | index);
+                const QByteArray alias = MergedUsrAlias(line);
+                if (!alias.isEmpty())
+                    files_.push_back((PathHash(alias) & ~kPackageMask) | index);
+            }
+            start = end + 1;
         }
     }
     std::sort(files_.begin(), files_.end());
     files_.shrink_to_fit();
+#if defined(__GLIBC__)
+    malloc_trim(0); // the buffers of the parse go back to the system: Kelvane runs all day
+#endif
 }
 
 std::optional<PackageInfo> DpkgDatabase::OwnerOf(const QString& path) {
     std::call_once(loaded_, [this] { Load(); });
-    const std::uint64_t hash = PathHash(EncodeFileName(path));
-    const auto it = std::lower_bound(files_.begin(), files_.end(), std::make_pair(hash, std::uint32_t{0}));
-    if (it == files_.end() || it->first != hash)
+    const std::uint64_t hash = PathHash(EncodeFileName(path)) & ~kPackageMask;
+    const auto it = std::lower_bound(files_.begin(), files_.end(), hash);
+    if (it == files_.end() || (*it & ~kPackageMask) != hash)
         return std::nullopt;
-    return packages_[it->second];
+    return packages_[static_cast<std::size_t>(*it & kPackageMask)];
 }
 
 } // namespace kelvane
