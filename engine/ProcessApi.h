@@ -218,6 +218,12 @@ public:
     // count. Kernel threads other than the one that stands for the kernel are left out.
     virtual bool EnumProcesses(std::vector<Pid>& pids) = 0;
 
+    // The identity (as ProcessHandle::identity gives it) of the process that the last
+    // EnumProcesses listed under `pid`, where the port knows it without opening the process; 0
+    // otherwise. A pass uses it to leave alone the processes it has nothing to do with while they
+    // are the processes it knows.
+    virtual std::uint64_t ListedIdentity(Pid /*pid*/) { return 0; }
+
     // The first module of the process (its executable). Needs PROCESS_QUERY_INFORMATION and
     // PROCESS_VM_READ.
     virtual bool EnumProcessModules(const ProcessHandle& handle, ModuleHandle& firstModule) = 0;
@@ -305,6 +311,8 @@ public:
     // the last call (a group Kelvane may not change), each once. Ports without groups do nothing.
     virtual void EndOfPass(const std::vector<Pid>& /*usedCpu*/, const std::function<Pid()>& /*foreground*/) {}
     virtual void RestoreGroups() {}
+    // Whether classes were set in this pass, so that EndOfPass will judge group changes by usedCpu.
+    virtual bool GroupsPending() const { return false; }
     virtual QStringList TakeNotices() { return {}; }
 
     // ---- Errors ---------------------------------------------------------------------------------

@@ -84,6 +84,7 @@ LinuxProcessApi::LinuxProcessApi(std::string procRoot)
         systemMask_ = count == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
     }
     RefreshCapabilities();
+    SizeDescriptorBudget();
 }
 
 LinuxProcessApi::~LinuxProcessApi() = default;
@@ -131,13 +132,13 @@ std::optional<std::uint64_t> LinuxProcessApi::StartTime(Pid pid, int pidfd) {
     return stat->startTime;
 }
 
-bool LinuxProcessApi::HasOwnMemory(Pid pid, int pidfd) {
+bool LinuxProcessApi::HasOwnMemory(Pid pid, int pidfd, std::uint64_t identity) {
     // A kernel thread has no memory or executable of its own: its exe link gives ENOENT. The link
     // is only readable with ptrace read access, which is what reading memory needs.
     std::optional<std::string> path = ReadExeLink(ProcPath(pid, "exe"));
     if (!path)
         return Fail(errno == ENOENT ? EACCES : errno);
-    exeOfLastOpen_ = {pidfd, pid, std::move(*path)};
+    exeOfLastOpen_ = {pidfd, pid, identity, std::move(*path)};
     return true;
 }
 
@@ -150,8 +151,15 @@ bool LinuxProcessApi::MaySetInformation(const ProcessHandle& handle) {
     const std::optional<ProcUids> uids = status ? ParseStatusUids(*status) : std::nullopt;
     if (!uids)
         return Fail(status ? EACCES : errno);
-    if (uids->real != euid_ && uids->effective != euid_)
+    if (uids->real != euid_ && uids->effective != euid_) {
+        if (!otherUsersNoted_) {
+            otherUsersNoted_ = true;
+            notices_.append(
+                QStringLiteral("Processes of other users are listed but not changed: only Kelvane "
+                               "running as root may change them."));
+        }
         return Fail(EPERM);
+    }
     // ... and only where the process's limits let Kelvane return it to where it was first seen;
     // otherwise a lowered process could never be restored.
     std::optional<ThreadSched> first = schedMemory_.Leader({static_cast<pid_t>(pid), handle.identity()});
@@ -191,6 +199,11 @@ ProcessHandle LinuxProcessApi::OpenProcess(std::uint32_t access, Pid pid) {
         Fail(ESRCH); // no process can have this PID
         return {};
     }
+    if (linux_port::KnownProcess* known = known_.Find(static_cast<pid_t>(pid)); known != nullptr) {
+        if (!HasExited(known->fd))
+            return OpenKnown(access, pid, *known);
+        known_.Forget(static_cast<pid_t>(pid)); // ended since the listing: opened afresh below
+    }
     // The pidfd is the handle: it stands for this very process, and its PID cannot go to another
     // process while the pidfd shows it running.
     const int fd = PidfdOpen(pid);
@@ -213,7 +226,7 @@ ProcessHandle LinuxProcessApi::OpenProcess(std::uint32_t access, Pid pid) {
     // Querying needs nothing more: any process of Kelvane's PID namespace can be looked at. The
     // other rights are refused for kernel threads.
     if ((access & PROCESS_VM_READ) != 0) {
-        if (!HasOwnMemory(pid, fd))
+        if (!HasOwnMemory(pid, fd, *startTime))
             return {};
     } else if ((access & (PROCESS_SET_INFORMATION | PROCESS_TERMINATE)) != 0 && KindOf(pid) != Kind::User) {
         Fail(EACCES);
@@ -224,6 +237,91 @@ ProcessHandle LinuxProcessApi::OpenProcess(std::uint32_t access, Pid pid) {
     if ((access & PROCESS_TERMINATE) != 0 && !MayTerminate(fd))
         return {};
     return handle;
+}
+
+ProcessHandle LinuxProcessApi::OpenKnown(std::uint32_t access, Pid pid, linux_port::KnownProcess& known) {
+    known_.Borrow(known.fd);
+    ProcessHandle handle(this, pid, access, known.fd, known.startTime);
+    if ((access & PROCESS_VM_READ) != 0) {
+        if (known.kind != Kind::User) {
+            Fail(EACCES);
+            return {};
+        }
+        // The executable is read once; again only while the process may still exec, or where the
+        // link was refused (the capabilities may have changed since).
+        if (known.exeError != 0 || IsYoung(known.startTime)) {
+            if (!HasOwnMemory(pid, known.fd, known.startTime)) {
+                known.exeError = GetLastError();
+                return {};
+            }
+            known.exe = exeOfLastOpen_.path;
+            known.exeError = 0;
+        } else {
+            exeOfLastOpen_ = {known.fd, pid, known.startTime, known.exe};
+        }
+    } else if ((access & (PROCESS_SET_INFORMATION | PROCESS_TERMINATE)) != 0 && known.kind != Kind::User) {
+        Fail(EACCES);
+        return {};
+    }
+    if ((access & PROCESS_SET_INFORMATION) != 0 && !MaySetInformation(handle))
+        return {};
+    if ((access & PROCESS_TERMINATE) != 0 && !MayTerminate(known.fd))
+        return {};
+    return handle;
+}
+
+bool LinuxProcessApi::IsYoung(std::uint64_t startTime) const {
+    constexpr std::uint64_t kExecWindowSeconds = 5;
+    timespec now{};
+    if (::clock_gettime(CLOCK_BOOTTIME, &now) != 0)
+        return true;
+    const auto nowTicks =
+        static_cast<std::uint64_t>(now.tv_sec) * static_cast<std::uint64_t>(clockTicks_) +
+        static_cast<std::uint64_t>(now.tv_nsec) * static_cast<std::uint64_t>(clockTicks_) / 1000000000U;
+    return nowTicks < startTime + kExecWindowSeconds * static_cast<std::uint64_t>(clockTicks_);
+}
+
+bool LinuxProcessApi::Learn(Pid pid, linux_port::KnownProcess& known) {
+    const int fd = PidfdOpen(pid);
+    if (fd < 0)
+        return false;
+    Kind kind = Kind::User;
+    std::optional<std::string> exe = ReadExeLink(ProcPath(pid, "exe"));
+    const int exeError = exe ? 0 : errno;
+    if (!exe)
+        kind = KindOf(pid);
+    const std::optional<std::uint64_t> startTime = StartTime(pid, fd);
+    // Kept only while running after everything was read: what was read was this process's own.
+    if (!startTime || kind == Kind::Gone || HasExited(fd)) {
+        ::close(fd);
+        return false;
+    }
+    known.fd = fd;
+    known.startTime = *startTime;
+    known.kind = kind;
+    known.exe = exe ? std::move(*exe) : std::string();
+    known.exeError = exe ? 0 : (exeError == ENOENT ? EACCES : exeError);
+    return true;
+}
+
+void LinuxProcessApi::SizeDescriptorBudget() {
+    // Up to 64 Ki open files: enough for every process of a busy machine, and no program that
+    // still uses select() among Kelvane's children is handed a limit it cannot live with.
+    constexpr rlim_t kWanted = 65536;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return;
+    const rlim_t ceiling = limit.rlim_max == RLIM_INFINITY ? kWanted : std::min(limit.rlim_max, kWanted);
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < ceiling) {
+        rlimit raised = limit;
+        raised.rlim_cur = ceiling;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    const rlim_t soft = limit.rlim_cur == RLIM_INFINITY ? kWanted : limit.rlim_cur;
+    // The rest is left to the window, the display, the bus and the files Kelvane opens.
+    const rlim_t reserve = std::max<rlim_t>(32, soft / 8);
+    known_.SetBudget(soft > reserve ? static_cast<std::size_t>(soft - reserve) : 0);
 }
 
 ProcessHandle LinuxProcessApi::GetCurrentProcess() {
@@ -242,8 +340,8 @@ ProcessHandle LinuxProcessApi::GetCurrentProcess() {
 }
 
 void LinuxProcessApi::CloseHandle(ProcessHandle& handle) {
-    if (handle.fd() < 0)
-        return;
+    if (handle.fd() < 0 || known_.Release(handle.fd()))
+        return; // a kept pidfd stays with its process
     if (handle.fd() == exeOfLastOpen_.fd)
         exeOfLastOpen_.fd = -1; // the number may come back with another process
     ::close(handle.fd());
@@ -386,6 +484,12 @@ bool LinuxProcessApi::TerminateProcess(const ProcessHandle& handle, std::uint32_
 bool LinuxProcessApi::BindEnumeration() {
     std::vector<int> entries;
     bound_ = ListNumericEntries(procRoot_, entries) || Fail(errno);
+    // The last PID given tells of new processes only where the listing is of Kelvane's own PID
+    // namespace (a /proc mounted for another namespace shows other processes).
+    char self[32] = {};
+    const ssize_t n = ::readlink((procRoot_ + "/self").c_str(), self, sizeof self - 1);
+    lastPidTellsNew_ = procRoot_ == "/proc" && n > 0 && std::to_string(::getpid()) == self;
+    listing_.valid = false;
     return bound_;
 }
 
@@ -393,18 +497,61 @@ bool LinuxProcessApi::EnumProcesses(std::vector<Pid>& pids) {
     pids.clear();
     if (!bound_)
         return Fail(ENOSYS);
-    std::vector<int> entries;
+    known_.DropEnded();
+    // The last PID given in the namespace, read before the listing: while it stays the same no
+    // process was made, and the listing is the last one less the processes that have ended since.
+    // (Only a hand-set ns_last_pid, as checkpoint tools write it, can bring it back to where it
+    // was; the next process made anywhere in the namespace then shows what was missed.)
+    const std::optional<long> lastPid = ReadLastPid();
+    if (lastPid && listing_.valid && listing_.unkept == 0 && *lastPid == listing_.lastPid) {
+        std::erase_if(listing_.pids,
+                      [this](Pid pid) { return known_.Find(static_cast<pid_t>(pid)) == nullptr; });
+        pids = listing_.pids;
+        return true;
+    }
+    listing_.valid = false;
+    std::vector<int>& entries = listing_.entries;
     if (!ListNumericEntries(procRoot_, entries))
         return Fail(errno);
+    known_.Learn(entries, [this](pid_t pid, linux_port::KnownProcess& known) {
+        return Learn(static_cast<Pid>(pid), known);
+    });
+    listing_.unkept = 0;
     pids.reserve(entries.size());
     for (const int entry : entries) {
         const Pid pid = static_cast<Pid>(entry);
         // The kernel's threads are the threads of the system process; kthreadd stands for it.
-        const Kind kind = KindOf(pid);
+        const linux_port::KnownProcess* known = known_.Find(static_cast<pid_t>(pid));
+        const Kind kind = known != nullptr ? known->kind : KindOf(pid);
+        if (known == nullptr)
+            ++listing_.unkept;
         if (kind == Kind::User || kind == Kind::Kthreadd)
             pids.push_back(pid);
     }
+    listing_.pids = pids;
+    listing_.lastPid = lastPid.value_or(-1);
+    listing_.valid = lastPid.has_value();
     return true;
+}
+
+std::optional<long> LinuxProcessApi::ReadLastPid() const {
+    if (!lastPidTellsNew_)
+        return std::nullopt;
+    // "0.00 0.01 0.05 1/123 4567": the last field is the PID given last in the reader's namespace.
+    const std::optional<std::string> text = ReadSmallFile("/proc/loadavg");
+    const std::size_t at = text ? text->find_last_of(' ') : std::string::npos;
+    if (at == std::string::npos)
+        return std::nullopt;
+    const char* first = text->c_str() + at + 1;
+    char* end = nullptr;
+    const long value = std::strtol(first, &end, 10);
+    return end != first ? std::optional<long>(value) : std::nullopt;
+}
+
+std::uint64_t LinuxProcessApi::ListedIdentity(Pid pid) {
+    const linux_port::KnownProcess* known =
+        pid > static_cast<Pid>(INT_MAX) ? nullptr : known_.Find(static_cast<pid_t>(pid));
+    return known != nullptr ? known->startTime : 0;
 }
 
 LinuxProcessApi::Kind LinuxProcessApi::KindOf(Pid pid) const {
@@ -442,7 +589,8 @@ QString LinuxProcessApi::GetModuleFileNameExW(const ProcessHandle& handle, Modul
     }
     if (!Usable(handle, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ))
         return {};
-    if (handle.fd() == exeOfLastOpen_.fd && handle.pid() == exeOfLastOpen_.pid)
+    if (handle.fd() == exeOfLastOpen_.fd && handle.pid() == exeOfLastOpen_.pid &&
+        handle.identity() == exeOfLastOpen_.identity)
         return DecodeFileName(exeOfLastOpen_.path);
     const std::optional<std::string> path = ReadExeLink(ProcPath(handle.pid(), "exe"));
     if (!path) {
@@ -537,6 +685,10 @@ void LinuxProcessApi::EndOfPass(const std::vector<Pid>& usedCpu, const std::func
 }
 
 void LinuxProcessApi::RestoreGroups() { groups_->RestoreAll(); }
+
+bool LinuxProcessApi::GroupsPending() const {
+    return groups_->HasIntents();
+}
 
 QStringList LinuxProcessApi::TakeNotices() {
     for (const std::string& notice : foreground_->TakeNotices()) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/ProcessApi.h"
+#include "platform/linux/KnownProcesses.h"
 #include "platform/linux/ThreadClassSetter.h"
 
 namespace kelvane::linux_port {
@@ -38,6 +39,7 @@ public:
     void ReleaseEnumeration() override { bound_ = false; }
     bool EnumerationBound() const override { return bound_; }
     bool EnumProcesses(std::vector<Pid>& pids) override;
+    std::uint64_t ListedIdentity(Pid pid) override;
     bool EnumProcessModules(const ProcessHandle& handle, ModuleHandle& firstModule) override;
     QString GetModuleFileNameExW(const ProcessHandle& handle, ModuleHandle module) override;
     // Process details (platform/linux/ProcessDetails.h gives the mapping of each counter).
@@ -59,6 +61,7 @@ public:
 
     void EndOfPass(const std::vector<Pid>& usedCpu, const std::function<Pid()>& foreground) override;
     void RestoreGroups() override;
+    bool GroupsPending() const override;
     QStringList TakeNotices() override;
 
     int GetLastError() const override { return lastError_; }
@@ -75,9 +78,19 @@ private:
     bool ReadWhileRunning(const ProcessHandle& handle, std::uint32_t rights, const std::function<int()>& read);
     // The start time of the pidfd's process (clock ticks after boot); empty once it has exited.
     std::optional<std::uint64_t> StartTime(Pid pid, int pidfd);
-    bool HasOwnMemory(Pid pid, int pidfd);
-    enum class Kind { User, KernelThread, Kthreadd, Gone };
+    bool HasOwnMemory(Pid pid, int pidfd, std::uint64_t identity);
+    using Kind = linux_port::ProcessKind;
     Kind KindOf(Pid pid) const;
+    // Fills in what a kept pidfd's process never changes while it runs; false when it is not kept.
+    bool Learn(Pid pid, linux_port::KnownProcess& known);
+    // The open of a process whose pidfd is kept: no system call but the checks the rights need.
+    ProcessHandle OpenKnown(std::uint32_t access, Pid pid, linux_port::KnownProcess& known);
+    // Started within the last seconds: it may still replace its executable (fork, then exec).
+    bool IsYoung(std::uint64_t startTime) const;
+    // Raises the soft limit on open files towards the hard one and sizes the pidfds kept by it.
+    void SizeDescriptorBudget();
+    // The last PID given in Kelvane's PID namespace; empty where it cannot tell of new processes.
+    std::optional<long> ReadLastPid() const;
     bool MaySetInformation(const ProcessHandle& handle);
     bool MayTerminate(int pidfd);
     void RefreshCapabilities();
@@ -99,11 +112,23 @@ private:
     struct {
         int fd = -1;
         Pid pid = 0;
+        std::uint64_t identity = 0;
         std::string path;
     } exeOfLastOpen_;
+    linux_port::KnownProcesses known_;
+    // The last listing, kept for as long as no process is made.
+    struct {
+        std::vector<int> entries;
+        std::vector<Pid> pids;
+        long lastPid = -1;
+        std::size_t unkept = 0; // listed PIDs without a kept pidfd: their end would go unseen
+        bool valid = false;
+    } listing_;
+    bool lastPidTellsNew_ = false;
     std::unique_ptr<linux_port::ForegroundTracker> foreground_;
     std::unique_ptr<linux_port::GroupScheduler> groups_;
     QStringList notices_;
+    bool otherUsersNoted_ = false; // the refusal of other users' processes is told once
 };
 
 } // namespace kelvane
