@@ -65,6 +65,8 @@ void Optimizer::ProcessesOptimizeNT() {
     ProcessApi& api = monitor_.api();
     const std::int64_t start = api.QueryPerformanceCounter();
     monitor_.flags.optimizerBusy = true;
+    ++monitor_.optimizerPass;
+    skipped_.clear();
     Pid current = 0;
     try {
         api.EnumProcesses(pids_);
@@ -76,8 +78,29 @@ void Optimizer::ProcessesOptimizeNT() {
             if (!monitor_.table().InRange(pid))
                 continue;
             current = pid;
-            HandleProcess(pid);
+            switch (VisitOf(pid)) {
+            case Visit::Full:
+                HandleProcess(pid);
+                break;
+            case Visit::Sample:
+                SampleProcess(pid);
+                break;
+            case Visit::Skip: {
+                TProcess& record = monitor_.table()[pid];
+                record.dCPUTimeOptimizer = 0; // no sample of this cycle
+                record.OptimizerSampleStale = true;
+                skipped_.push_back(pid);
+                break;
+            }
+            }
             CheckShutdownTime(pid, monitor_.table()[pid]);
+        }
+        // The detail labels follow every pass, also one that handled no process in full.
+        if (monitor_.flags.windowVisible && !skipped_.empty()) {
+            const int selected = monitor_.list().SelectedIndex();
+            if (selected >= 0)
+                host_.ShowDetailLabels(
+                    monitor_.DetailLabelsOf(monitor_.list().at(selected).caption.toUInt()));
         }
     } catch (...) {
         if (dump)
@@ -99,11 +122,80 @@ void Optimizer::EndOfPass() {
                 usedCpu.push_back(pid);
         }
         ProcessApi& api = monitor_.api();
+        if (!skipped_.empty() && api.GroupsPending())
+            SampleSkipped(usedCpu);
         // Boosting asked for the foreground already; otherwise the port asks only if it must.
         monitor_.api().EndOfPass(usedCpu, [this, &api] {
             return options.boost ? foreground_ : api.GetForegroundProcessId();
         });
     } catch (...) {
+    }
+}
+
+bool Optimizer::SamplingNeeded() const {
+    return options.antiLockUp || monitor_.flags.windowVisible;
+}
+
+Optimizer::Visit Optimizer::VisitOf(Pid pid) {
+    const TProcess* record = monitor_.table().Find(pid);
+    if (record == nullptr || pid == monitor_.BoostPID)
+        return Visit::Full;
+    const std::uint64_t listed = monitor_.api().ListedIdentity(pid);
+    if (listed == 0)
+        return Visit::Full; // the port cannot tell without opening it
+    if (record->RefusedIdentity != 0) {
+        // Not Kelvane's to change: tried again about every 64 passes, in case that changed.
+        if (record->RefusedIdentity == listed && (monitor_.optimizerPass + pid) % 64 != 0)
+            return Visit::Skip;
+        return Visit::Full;
+    }
+    // A new process behind the PID, or one a pass has work with: profiles, the boost's return,
+    // Anti-LockUp's return, kill on sense, a held affinity, and Kelvane's own pause.
+    if (!record->InUse() || record->Identity != listed || record->OrginalPriority == 0 || record->Managed ||
+        record->Boosted || record->Throttled || record->Kill || record->CPUAffinity != 0 ||
+        record->Name == OwnExecutable())
+        return Visit::Full;
+    return SamplingNeeded() ? Visit::Sample : Visit::Skip;
+}
+
+void Optimizer::SampleProcess(Pid pid) {
+    ProcessApi& api = monitor_.api();
+    {
+        const ProcessHandle handle = api.OpenProcess(AccessMask::Query, pid);
+        if (!IsRunning(api, handle))
+            return;
+        const bool reused = monitor_.table()[pid].Identity != handle.identity();
+        TProcess& record = monitor_.RecordOf(handle);
+        if (reused) {
+            HandleProcess(pid); // a new process: read like any new one
+            return;
+        }
+        record.Active = true;
+        monitor_.UpdateOptimizerTimes(handle, pid);
+        if (!options.antiLockUp || record.Never || record.Static || !OverThreshold(record))
+            return;
+    }
+    HandleProcess(pid, true); // the hog is lowered as a full pass lowers it
+}
+
+void Optimizer::SampleSkipped(std::vector<Pid>& usedCpu) {
+    // Whether each used CPU since its last sample: a wider window than one cycle, which only ever
+    // keeps a group from changing, never changes one that should stay.
+    ProcessApi& api = monitor_.api();
+    for (const Pid pid : skipped_) {
+        const ProcessHandle handle = api.OpenProcess(AccessMask::Query, pid);
+        if (!IsRunning(api, handle))
+            continue;
+        TProcess& record = monitor_.table()[pid];
+        if (record.Identity != handle.identity())
+            continue;
+        ProcessTimes times;
+        if (!api.GetProcessTimes(handle, times))
+            continue;
+        if (times.Total() > record.CPUTimeOptimizer)
+            usedCpu.push_back(pid);
+        record.CPUTimeOptimizer = times.Total();
+        record.OptimizerSampleStale = false;
     }
 }
 
@@ -155,18 +247,22 @@ void Optimizer::BoostForeground() {
     }
 }
 
-void Optimizer::HandleProcess(Pid pid) {
+void Optimizer::HandleProcess(Pid pid, bool sampled) {
     ProcessApi& api = monitor_.api();
     const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, pid);
-    if (!IsRunning(api, handle))
+    if (!IsRunning(api, handle)) {
+        monitor_.table()[pid].RefusedIdentity = api.ListedIdentity(pid);
         return;
+    }
     TProcess& record = monitor_.RecordOf(handle);
+    record.RefusedIdentity = 0;
     record.Active = true;
     if (record.Kill && !monitor_.IsOwnProcess(pid)) { // kill on sense; the pass goes on with this process
         monitor_.KillSelectedProcess(pid);
         record.Active = false;
     }
-    monitor_.UpdateOptimizerTimes(handle, pid);
+    if (!sampled)
+        monitor_.UpdateOptimizerTimes(handle, pid);
     ModuleHandle module = 0;
     if (api.EnumProcessModules(handle, module)) {
         const QString path = api.GetModuleFileNameExW(handle, module);

@@ -45,7 +45,16 @@ public:
 private:
     void BoostForeground();
     void EndOfPass();
-    void HandleProcess(Pid pid);
+    // What a pass does with a process: everything, only its CPU sample, or nothing at all.
+    enum class Visit { Full, Sample, Skip };
+    Visit VisitOf(Pid pid);
+    // Whether the CPU times of every process are read by anyone (Anti-LockUp, the window).
+    bool SamplingNeeded() const;
+    // `sampled`: the pass took the process's CPU sample already.
+    void HandleProcess(Pid pid, bool sampled = false);
+    void SampleProcess(Pid pid);
+    // Before the groups are judged: whether the processes left alone used CPU since their last sample.
+    void SampleSkipped(std::vector<Pid>& usedCpu);
     void ForegroundBranch(const ProcessHandle& handle, TProcess& record);
     void BackgroundBranch(const ProcessHandle& handle, TProcess& record);
     void EnforceAffinity(const ProcessHandle& handle, const TProcess& record);
@@ -57,6 +66,7 @@ private:
     EngineHost& host_;
     const MessageStrings& strings_;
     std::vector<Pid> pids_;
+    std::vector<Pid> skipped_; // processes this pass left alone
     QString ownExecutable_;
     Pid foreground_ = 0; // the foreground process of this pass, while boosting
     bool ownExecutableKnown_ = false;

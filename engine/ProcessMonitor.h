@@ -85,6 +85,8 @@ public:
     MonitorFlags flags;
     MonitorTexts texts;
     Pid BoostPID = 0;
+    // The number of the optimization pass running or last run (counted from 1).
+    std::uint64_t optimizerPass = 0;
     int processorCount = 1;
     UsageRing overallUsage;
     UsageRing processUsage;

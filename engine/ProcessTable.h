@@ -37,6 +37,12 @@ struct TProcess {
     // The port's identity of the process the record was made for (its start time on Linux); 0
     // until the process was first opened. A PID found with another identity is a new process.
     std::uint64_t Identity = 0;
+    // A pass left the process alone since CPUTimeOptimizer was taken: the next delta would span
+    // several cycles, so it starts afresh instead of being taken for one cycle's.
+    bool OptimizerSampleStale = false;
+    // The identity of the process behind the PID when a pass could not open it for optimizing (not
+    // Kelvane's to change); 0 otherwise. Such a process is tried again only now and then.
+    std::uint64_t RefusedIdentity = 0;
 
     bool InUse() const { return !Name.isEmpty(); }
 };

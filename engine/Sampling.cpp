@@ -13,8 +13,9 @@ void ProcessMonitor::UpdateOptimizerTimes(const ProcessHandle& handle, Pid pid) 
     ProcessTimes times;
     api_.GetProcessTimes(handle, times);
     TProcess& record = table_[pid];
-    record.dCPUTimeOptimizer = times.Total() - record.CPUTimeOptimizer;
+    record.dCPUTimeOptimizer = record.OptimizerSampleStale ? 0 : times.Total() - record.CPUTimeOptimizer;
     record.CPUTimeOptimizer = times.Total();
+    record.OptimizerSampleStale = false;
 }
 
 void ProcessMonitor::UpdateProcessTimes() {

@@ -739,3 +739,136 @@ TEST_F(OptimizerTest, DumpListsEveryRecordWithAlignedLabels) {
     }
     EXPECT_EQ(DumpClassName(32768), QStringLiteral("Above Normal"));
 }
+
+// ---- Passes that leave processes alone -----------------------------------------------------------
+
+namespace {
+
+int OpensOf(const QStringList& log, Pid pid) {
+    int opens = 0;
+    for (const QString& entry : log)
+        if (entry.startsWith(QStringLiteral("OpenProcess ")) &&
+            entry.endsWith(QStringLiteral(" %1").arg(pid)))
+            ++opens;
+    return opens;
+}
+
+} // namespace
+
+TEST_F(OptimizerTest, APassOpensOnlyTheProcessesItHasWorkWith) {
+    // Whether a known process is opened in a pass after its first, by what it has and what reads times.
+    struct Case {
+        const char* name;
+        std::function<void(TProcess&)> make;
+        bool antiLockUp;
+        bool windowVisible;
+        bool opened;
+    };
+    const std::vector<Case> cases = {
+        {"plain, nothing reads times", [](TProcess&) {}, false, false, false},
+        {"plain, Anti-LockUp samples it", [](TProcess&) {}, true, false, true},
+        {"plain, the window samples it", [](TProcess&) {}, false, true, true},
+        {"managed",
+         [](TProcess& r) {
+             r.Managed = true;
+             r.OptimizeProfile = HIGH_PRIORITY_CLASS;
+         },
+         false, false, true},
+        {"boosted, to be returned", [](TProcess& r) { r.Boosted = true; }, false, false, true},
+        {"throttled, to be returned", [](TProcess& r) { r.Throttled = true; }, false, false, true},
+        {"kill on sense", [](TProcess& r) { r.Kill = true; }, false, false, true},
+        {"held affinity", [](TProcess& r) { r.CPUAffinity = 1; }, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeProcessApi world;
+        world.SetSelfPid(kSelf);
+        world.AddProcess(kSelf, kSelfPath);
+        ProcessMonitor m(world, host, strings, settingsPath, 8, QLocale(QStringLiteral("en_US")));
+        m.AcquireLibrary();
+        Optimizer o(m, host, strings);
+        o.options.boost = false;
+        o.options.antiLockUp = c.antiLockUp;
+        world.AddProcess(100, QStringLiteral("/usr/bin/daemon"));
+        m.ProcessesScan(true);
+        o.ProcessesOptimizeNT(); // the first pass reads every process
+        c.make(m.table()[100]);
+        m.flags.windowVisible = c.windowVisible;
+        world.ClearLog();
+        o.ProcessesOptimizeNT();
+        EXPECT_EQ(OpensOf(world.Log(), 100) > 0, c.opened);
+    }
+}
+
+TEST_F(OptimizerTest, AProcessLeftAloneIsStillSeenWhenItsPidIsReused) {
+    optimizer.options.boost = false;
+    Add(100, "/usr/bin/daemon");
+    Pass(2);
+    api.ClearLog();
+    Pass();
+    ASSERT_EQ(OpensOf(api.Log(), 100), 0);
+    const std::uint64_t oldIdentity = Record(100).Identity;
+
+    // Another process gets the PID between two passes, with a profile that kills it on sense.
+    api.AddProcess(100, QStringLiteral("/usr/bin/intruder"));
+    Pass();
+    EXPECT_NE(Record(100).Identity, oldIdentity);
+    EXPECT_EQ(Record(100).Name, QStringLiteral("/usr/bin/intruder"));
+    EXPECT_EQ(Record(100).OrginalPriority, NORMAL_PRIORITY_CLASS) << "read as a new process";
+}
+
+TEST_F(OptimizerTest, CpuUseOverSkippedPassesNeverCountsAsOneCycle) {
+    // Anti-LockUp switched on after passes that took no sample: the time used meanwhile must not
+    // look like the last cycle's, or a process that was busy minutes ago would be idled at once.
+    api.SetProcessorCount(2);
+    optimizer.options.boost = false;
+    optimizer.options.intervalMs = 250;
+    optimizer.options.antiLockUpPercent = 40;
+    FakeProcess& worker = Add(100, "/usr/bin/worker");
+    Pass(2);
+    worker.userTime += 60 * 10000000LL; // a minute of CPU over the passes that left it alone
+    Pass(10);
+    optimizer.options.antiLockUp = true;
+    Pass();
+    EXPECT_EQ(ClassOf(100), NORMAL_PRIORITY_CLASS);
+    EXPECT_FALSE(Record(100).Throttled);
+
+    worker.userTime += 2500000; // now really busy in one cycle: 50% of two processors
+    Pass();
+    EXPECT_EQ(ClassOf(100), IDLE_PRIORITY_CLASS);
+    EXPECT_TRUE(Record(100).Throttled);
+}
+
+TEST_F(OptimizerTest, AProcessKelvaneMayNotChangeIsTriedAgainOnlyNowAndThen) {
+    // Another user's process with a profile: every open for optimizing is refused.
+    optimizer.options.boost = false;
+    FakeProcess& foreign = Add(100, "/usr/bin/foreign");
+    foreign.refusedRights = PROCESS_SET_INFORMATION;
+    Record(100).Managed = true;
+    Record(100).OptimizeProfile = HIGH_PRIORITY_CLASS;
+    Pass();
+    api.ClearLog();
+    Pass(128);
+    const int opens = OpensOf(api.Log(), 100);
+    EXPECT_GE(opens, 1);
+    EXPECT_LE(opens, 3) << "not once per pass";
+
+    foreign.refusedRights = 0; // its rights changed (a new limit, a capability)
+    Pass(64);
+    EXPECT_EQ(ClassOf(100), HIGH_PRIORITY_CLASS);
+}
+
+TEST_F(OptimizerTest, GroupsAreJudgedWithTheProcessesLeftAlone) {
+    optimizer.options.boost = false;
+    FakeProcess& busy = Add(100, "/usr/bin/busy");
+    Add(101, "/usr/bin/quiet");
+    Pass(2);
+    busy.userTime += 1000000;
+    api.groupsPending = true; // a class was set in this pass: the groups need every member's use
+    api.ClearLog();
+    Pass();
+    const QStringList ends = api.Log().filter(QStringLiteral("EndOfPass"));
+    ASSERT_EQ(ends.size(), 1);
+    EXPECT_TRUE(ends.front().contains(QStringLiteral("100"))) << ends.front().toStdString();
+    EXPECT_FALSE(ends.front().contains(QStringLiteral("101"))) << ends.front().toStdString();
+}

@@ -182,6 +182,11 @@ bool FakeProcessApi::EnumProcesses(std::vector<Pid>& pids) {
     return true;
 }
 
+std::uint64_t FakeProcessApi::ListedIdentity(Pid pid) {
+    const FakeProcess* process = Find(pid);
+    return process != nullptr && !process->exited ? process->generation : 0;
+}
+
 bool FakeProcessApi::EnumProcessModules(const ProcessHandle& handle, ModuleHandle& firstModule) {
     if (!bound_)
         return Fail(PortError::NotBound);

@@ -7,6 +7,8 @@
 #include <map>
 #include <set>
 
+#include <utility>
+
 #include "engine/ProcessApi.h"
 
 namespace kelvane {
@@ -50,6 +52,10 @@ public:
     void AdvanceCounter(std::int64_t ticks) { counter_ += ticks; }
     // Runs at every enumeration (a test may throw from it, or open a nested event loop).
     std::function<void()> onEnumProcesses;
+    // What GroupsPending answers: classes were set that the groups must follow.
+    bool groupsPending = false;
+    // What the next TakeNotices gives (then nothing until more are added).
+    QStringList notices;
     // Privileges the platform knows by name, and which are enabled.
     const std::set<int>& EnabledPrivileges() const { return enabledPrivileges_; }
     const QStringList& Log() const { return log_; }
@@ -72,6 +78,7 @@ public:
     void ReleaseEnumeration() override;
     bool EnumerationBound() const override { return bound_; }
     bool EnumProcesses(std::vector<Pid>& pids) override;
+    std::uint64_t ListedIdentity(Pid pid) override;
     bool EnumProcessModules(const ProcessHandle& handle, ModuleHandle& firstModule) override;
     QString GetModuleFileNameExW(const ProcessHandle& handle, ModuleHandle module) override;
     bool EnumProcessModuleList(const ProcessHandle& handle, std::vector<ModuleEntry>& modules) override;
@@ -90,6 +97,8 @@ public:
     void Sleep(std::uint32_t milliseconds) override;
     void EndOfPass(const std::vector<Pid>& usedCpu, const std::function<Pid()>& foreground) override;
     void RestoreGroups() override { Record(QStringLiteral("RestoreGroups")); }
+    bool GroupsPending() const override { return groupsPending; }
+    QStringList TakeNotices() override { return std::exchange(notices, {}); }
     int GetLastError() const override { return lastError_; }
     void SetLastError(int error) override { lastError_ = error; }
     QString SysErrorMessage(int error) const override;
