@@ -521,6 +521,19 @@ void TFormMain::TimerRefreshDisplayOn() {
     status_->SetPanel(1, monitor_->texts.statusPanel1);
     status_->SetPanel(2, monitor_->texts.statusPanel2);
     AdjustTrayIcon(TTrayIcon::NIM_MODIFY);
+    ShowNotices();
+}
+
+void TFormMain::ShowNotices() {
+    const QStringList fresh = api_.TakeNotices();
+    for (const QString& notice : fresh) {
+        notices_.append(notice);
+        status_->SetPanel(0, notice);
+        if (tray_->IsDocked() && QSystemTrayIcon::supportsMessages())
+            tray_->tray().showMessage(QStringLiteral("Kelvane"), notice, QSystemTrayIcon::Information, 10000);
+    }
+    if (!fresh.isEmpty())
+        status_->setToolTip(notices_.join(u'\n'));
 }
 
 void TFormMain::TimerOptimizerTimer() {

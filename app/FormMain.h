@@ -138,6 +138,8 @@ public:
     Preferences CurrentPreferences() const;
     // The selected row's PID, or -1.
     std::int64_t SelectedPid() const;
+    // The limitations the port met (each told once), as shown in the status bar and the tray.
+    const QStringList& Notices() const { return notices_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -161,6 +163,8 @@ private:
     void AfterListChange();
     void SetTimerInterval(QTimer& timer, bool enabled, int ms);
     void ShowError(const QString& text);
+    // Tells the port's new notices once: in the status bar, and as a message of the tray icon.
+    void ShowNotices();
     QString Format(Msg id, const QStringList& args) const;
 
     ProcessApi& api_;
@@ -190,6 +194,7 @@ private:
     bool optimizerTimerEnabled_ = false; // enabled for good by LoadSettings
     bool refreshTimerEnabled_ = true;
 
+    QStringList notices_;
     QString ownVersion_;
     bool startMinimized_ = false;
     bool checkForNewVersion_ = true;

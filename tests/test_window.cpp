@@ -381,6 +381,18 @@ TEST_F(WindowTest, HintsReachStatusPanelZero) {
     EXPECT_EQ(w.statusBarPanels().Panel(0), QStringLiteral("Available processes"));
 }
 
+TEST_F(WindowTest, ThePortsNoticesAreToldOnceEach) {
+    TFormMain& w = StartShown();
+    const QString notice = QStringLiteral("Processes of other users are listed but not changed");
+    api.notices = {notice};
+    w.TimerRefreshDisplayOn();
+    EXPECT_EQ(w.statusBarPanels().Panel(0), notice);
+    w.TimerRefreshDisplayOn();
+    w.TimerRefreshDisplayOn();
+    EXPECT_EQ(w.Notices(), QStringList{notice}) << "one notice, not one per tick";
+    EXPECT_TRUE(w.statusBarPanels().toolTip().contains(notice)) << "kept where hints cannot cover it";
+}
+
 TEST_F(WindowTest, BoostPriorityOutsideTheListGivesTheDefault) {
     Settings("[Preferences]\nBoostPriority=99\n");
     TFormMain& w = Start();
