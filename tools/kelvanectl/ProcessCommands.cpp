@@ -199,10 +199,11 @@ int CommandRun(ProcessApi& api, EngineHost& host, const MessageStrings& strings,
         }
         for (const QString& notice : api.TakeNotices())
             err << "kelvanectl: " << notice << '\n' << Qt::flush;
-        // Sleep until the next tick, in short slices so that a signal ends the run promptly.
+        // Sleep until the next tick, at most a default cycle at a time so that a signal ends the
+        // run within a quarter second even at long intervals; every wake-up costs at rest.
         const double wait = std::min({nextRefresh, nextCycle, nextCleanUp}) - nowMs();
         if (wait > 0)
-            api.Sleep(static_cast<std::uint32_t>(std::min(wait, 50.0)) + 1);
+            api.Sleep(static_cast<std::uint32_t>(std::min(wait, 250.0)) + 1);
     }
     monitor.ProcessesRestorePriorities();
     monitor.ReleaseLibrary();
