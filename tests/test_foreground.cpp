@@ -14,6 +14,7 @@
 #include "platform/linux/LinuxProcessApi.h"
 #include "platform/linux/foreground/ForegroundTracker.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/WaitSleeping.h"
 
 using namespace kelvane;
 using kelvane::test::ChildProcess;
@@ -27,15 +28,7 @@ std::string ChildPath() {
 }
 
 // Polls `condition` for up to ten seconds.
-template <typename F> bool WaitFor(F condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
-}
+using kelvane::test::WaitSleeping;
 
 bool HasDisplay() {
     const char* display = std::getenv("DISPLAY");
@@ -60,7 +53,7 @@ TEST(Foreground, IsZeroWithoutADisplay) {
 TEST(Foreground, IsTheOwnerOfTheWindowActivatedLast) {
     if (!HasDisplay())
         GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb and openbox)";
-    ASSERT_TRUE(WaitFor(WindowManagerRunning)) << "no EWMH window manager came up";
+    ASSERT_TRUE(WaitSleeping(WindowManagerRunning)) << "no EWMH window manager came up";
     // The second window claims a false _NET_WM_PID: the X server's own record of its client wins.
     ChildProcess first({ChildPath()});
     ChildProcess second({ChildPath(), "999999"});
@@ -75,7 +68,7 @@ TEST(Foreground, IsTheOwnerOfTheWindowActivatedLast) {
         // The window manager may drop a focus request it gets too soon after the last one: ask again
         // until the window is active.
         const std::string activate = "xdotool windowactivate " + window + " 2>/dev/null";
-        EXPECT_TRUE(WaitFor([&] {
+        EXPECT_TRUE(WaitSleeping([&] {
             return std::system(activate.c_str()) == 0 && api.GetForegroundProcessId() == static_cast<Pid>(pid);
         }))
             << "window " << window << " foreground " << api.GetForegroundProcessId() << " expected " << pid
@@ -86,7 +79,7 @@ TEST(Foreground, IsTheOwnerOfTheWindowActivatedLast) {
 TEST(Foreground, TheX11SourceFollowsActivationsAndForgetsAnEndedClient) {
     if (!HasDisplay())
         GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb and openbox)";
-    ASSERT_TRUE(WaitFor(WindowManagerRunning)) << "no EWMH window manager came up";
+    ASSERT_TRUE(WaitSleeping(WindowManagerRunning)) << "no EWMH window manager came up";
     ChildProcess first({ChildPath()});
     ChildProcess second({ChildPath()});
     const std::string firstWindow = first.ReadLine();
@@ -99,14 +92,14 @@ TEST(Foreground, TheX11SourceFollowsActivationsAndForgetsAnEndedClient) {
     ASSERT_EQ(tracker.SourceName(), "x11");
     for (const auto& [window, pid] : {std::pair{secondWindow, second.pid()}, std::pair{firstWindow, first.pid()}}) {
         const std::string activate = "xdotool windowactivate " + window + " 2>/dev/null";
-        EXPECT_TRUE(WaitFor([&] { return std::system(activate.c_str()) == 0 && tracker.Pid() == pid; }))
+        EXPECT_TRUE(WaitSleeping([&] { return std::system(activate.c_str()) == 0 && tracker.Pid() == pid; }))
             << "window " << window << " foreground " << tracker.Pid() << " expected " << pid;
     }
     // The active window's client ends: the window manager moves the activation, and the tracker
     // follows it without being asked again.
     const pid_t ended = first.pid();
     first.KillAndReap();
-    EXPECT_TRUE(WaitFor([&] { return tracker.Pid() != ended; })) << tracker.Pid();
+    EXPECT_TRUE(WaitSleeping([&] { return tracker.Pid() != ended; })) << tracker.Pid();
 }
 
 int main(int argc, char** argv) {

@@ -20,6 +20,7 @@
 
 #include "platform/linux/foreground/ForegroundTracker.h"
 #include "tests/support/PrivateSessionBus.h"
+#include "tests/support/WaitSleeping.h"
 
 using namespace kelvane::linux_port;
 
@@ -27,15 +28,7 @@ namespace {
 
 kelvane::test::PrivateSessionBus* bus = nullptr;
 
-template <typename F> bool WaitFor(F condition, int timeoutMs = 5000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using kelvane::test::WaitSleeping;
 
 SessionEnvironment WaylandWithBus() {
     SessionEnvironment env;
@@ -279,8 +272,8 @@ TEST_F(DBusSources, KWinLeavingGivesZeroAndTheNextSource) {
     ASSERT_EQ(tracker->Pid(), 555);
     extension.Focus(666);
     kwin->Leave();
-    EXPECT_TRUE(WaitFor([&] { return tracker->Pid() != 555; })) << "never the stale PID";
-    EXPECT_TRUE(WaitFor([&] { return tracker->SourceName() == "gnome-shell" && tracker->Pid() == 666; }))
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->Pid() != 555; })) << "never the stale PID";
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->SourceName() == "gnome-shell" && tracker->Pid() == 666; }))
         << tracker->SourceName() << " " << tracker->Pid();
     const std::vector<std::string> notices = tracker->TakeNotices();
     ASSERT_FALSE(notices.empty());
@@ -295,7 +288,7 @@ TEST_F(DBusSources, GnomeExtensionAnswersAndSignalsChanges) {
     EXPECT_EQ(tracker->Pid(), 321) << "the first answer is GetForeground's";
     for (const uint pid : {400U, 0U, 401U}) {
         extension.Focus(pid);
-        EXPECT_TRUE(WaitFor([&] { return tracker->Pid() == static_cast<pid_t>(pid); })) << pid;
+        EXPECT_TRUE(WaitSleeping([&] { return tracker->Pid() == static_cast<pid_t>(pid); })) << pid;
     }
 }
 
@@ -313,7 +306,7 @@ TEST_F(DBusSources, GnomeSignalsOfOtherClientsAreIgnored) {
         other.Bus().send(signal);
     });
     extension.Focus(322); // ordered after the intruder's signal on the bus
-    ASSERT_TRUE(WaitFor([&] { return tracker->Pid() == 322; }));
+    ASSERT_TRUE(WaitSleeping([&] { return tracker->Pid() == 322; }));
 }
 
 TEST_F(DBusSources, DisablingTheExtensionGivesZeroAndANotice) {
@@ -322,7 +315,7 @@ TEST_F(DBusSources, DisablingTheExtensionGivesZeroAndANotice) {
     auto tracker = Tracker();
     ASSERT_EQ(tracker->Pid(), 321);
     extension.Disable();
-    EXPECT_TRUE(WaitFor([&] { return tracker->Pid() == 0 && tracker->SourceName() == "none"; }));
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->Pid() == 0 && tracker->SourceName() == "none"; }));
     bool noticed = false;
     for (const std::string& notice : tracker->TakeNotices())
         noticed = noticed || notice.find("extension left the session bus") != std::string::npos;
@@ -336,7 +329,7 @@ TEST_F(DBusSources, GnomeWithoutTheExtensionSaysOnceHowToEnableIt) {
     EXPECT_EQ(tracker->Pid(), 0);
     EXPECT_EQ(tracker->SourceName(), "none");
     // The tracker keeps trying; the advice still comes once.
-    WaitFor([] { return false; }, 300);
+    WaitSleeping([] { return false; }, 300);
     std::vector<std::string> notices = tracker->TakeNotices();
     const auto count = std::count_if(notices.begin(), notices.end(), [](const std::string& notice) {
         return notice.find("gnome-extensions enable kelvane-foreground@kelvane.org") != std::string::npos;
@@ -345,7 +338,7 @@ TEST_F(DBusSources, GnomeWithoutTheExtensionSaysOnceHowToEnableIt) {
     // Once the extension is there, it is taken up.
     FakeExtension extension(QStringLiteral("fake-shell-late"));
     extension.Focus(808);
-    EXPECT_TRUE(WaitFor([&] { return tracker->Pid() == 808; }));
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->Pid() == 808; }));
 }
 
 } // namespace

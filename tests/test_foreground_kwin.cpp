@@ -16,6 +16,7 @@
 
 #include "platform/linux/foreground/ForegroundTracker.h"
 #include "tests/support/PrivateSessionBus.h"
+#include "tests/support/WaitSleeping.h"
 
 using namespace kelvane::linux_port;
 using kelvane::test::ChildProcess;
@@ -25,15 +26,7 @@ namespace {
 
 kelvane::test::PrivateSessionBus* bus = nullptr;
 
-template <typename F> bool WaitFor(F condition, int timeoutMs = 10000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
+using kelvane::test::WaitSleeping;
 
 std::string ChildDir() {
     const std::string testChild = kelvane::test::TestChildPath();
@@ -79,7 +72,7 @@ public:
             });
         ::close(logFd);
         // KWin takes its name before its scripting object is there: wait for the object.
-        up_ = WaitFor(
+        up_ = WaitSleeping(
             [] { return AskScriptLoaded(QStringLiteral("none")).type() == QDBusMessage::ReplyMessage; },
             20000);
     }
@@ -118,7 +111,7 @@ TEST(KWinForeground, TheScriptReportsActivationsAndIsGoneAfterwards) {
     env.sessionBus = true;
     auto tracker = std::make_unique<ForegroundTracker>(env, ForegroundTracker::Factory{},
                                                        ForegroundTracker::Timing{5000, 200, 1000});
-    ASSERT_TRUE(WaitFor([&] { return tracker->SourceName() == "kwin"; }))
+    ASSERT_TRUE(WaitSleeping([&] { return tracker->SourceName() == "kwin"; }))
         << tracker->SourceName() << kwin.Log();
     const QString plugin = QStringLiteral("kelvane-foreground-%1-0").arg(::getpid());
     EXPECT_TRUE(ScriptLoaded(plugin));
@@ -126,15 +119,15 @@ TEST(KWinForeground, TheScriptReportsActivationsAndIsGoneAfterwards) {
 
     std::unique_ptr<ChildProcess> first = kwin.Client();
     ASSERT_EQ(first->ReadLine(), "shown") << kwin.Log();
-    EXPECT_TRUE(WaitFor([&] { return tracker->Pid() == first->pid(); })) << tracker->Pid() << kwin.Log();
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->Pid() == first->pid(); })) << tracker->Pid() << kwin.Log();
     std::unique_ptr<ChildProcess> second = kwin.Client();
     ASSERT_EQ(second->ReadLine(), "shown") << kwin.Log();
-    EXPECT_TRUE(WaitFor([&] { return tracker->Pid() == second->pid(); })) << tracker->Pid();
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->Pid() == second->pid(); })) << tracker->Pid();
 
     // The active window's client ends: KWin activates the other one or none, never the closed one.
     const pid_t closed = second->pid();
     second->KillAndReap();
-    EXPECT_TRUE(WaitFor([&] { return tracker->Pid() != closed; })) << tracker->Pid();
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->Pid() != closed; })) << tracker->Pid();
     const pid_t now = tracker->Pid();
     EXPECT_TRUE(now == first->pid() || now == 0) << now;
 

@@ -16,6 +16,7 @@
 
 #include "platform/linux/foreground/ForegroundTracker.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/WaitSleeping.h"
 
 using namespace kelvane::linux_port;
 using kelvane::test::ChildProcess;
@@ -35,15 +36,7 @@ std::string ChildDir() {
     return testChild.substr(0, testChild.rfind('/'));
 }
 
-template <typename F> bool WaitFor(F condition, int timeoutMs = 10000) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (Clock::now() > deadline)
-            return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using kelvane::test::WaitSleeping;
 
 // A file of `dir` whose name starts with `prefix` and ends with `suffix`; empty when none.
 std::string FindFile(const std::string& dir, const std::string& prefix, const std::string& suffix) {
@@ -86,7 +79,7 @@ public:
         sway_ = std::make_unique<ChildProcess>(argv, [logFd] { ::dup2(logFd, STDERR_FILENO); });
         ::close(logFd);
         // Up once the IPC answers (its socket file is there a moment before sway listens on it).
-        const bool up = WaitFor([&] {
+        const bool up = WaitSleeping([&] {
             socket_ = FindFile(dir_, "sway-ipc.", ".sock");
             return !socket_.empty() && ::access((dir_ + "/wayland-1").c_str(), F_OK) == 0 &&
                    std::system(("swaymsg -s " + socket_ + " -t get_version >/dev/null 2>&1").c_str()) == 0;
@@ -137,7 +130,7 @@ TEST(SwayForeground, FollowsTheFocusAndNeverKeepsAClosedWindow) {
     env.waylandDisplay = "wayland-1";
     env.swaySocket = sway.Socket();
     ForegroundTracker tracker(env, {}, {});
-    ASSERT_TRUE(WaitFor([&] { return tracker.SourceName() == "sway"; })) << tracker.SourceName();
+    ASSERT_TRUE(WaitSleeping([&] { return tracker.SourceName() == "sway"; })) << tracker.SourceName();
     EXPECT_EQ(tracker.Pid(), 0) << "an empty desktop has no foreground";
 
     // A window that is mapped takes the focus; the clients start one after the other so that it
@@ -145,17 +138,17 @@ TEST(SwayForeground, FollowsTheFocusAndNeverKeepsAClosedWindow) {
     std::unique_ptr<ChildProcess> first = sway.Client();
     ASSERT_EQ(first->ReadLine(), "shown") << sway.Log();
     const pid_t a = first->pid();
-    ASSERT_TRUE(WaitFor([&] { return tracker.Pid() == a; })) << tracker.Pid() << " " << sway.Tree();
+    ASSERT_TRUE(WaitSleeping([&] { return tracker.Pid() == a; })) << tracker.Pid() << " " << sway.Tree();
     std::unique_ptr<ChildProcess> second = sway.Client();
     ASSERT_EQ(second->ReadLine(), "shown") << sway.Log();
     const pid_t b = second->pid();
-    ASSERT_TRUE(WaitFor([&] { return tracker.Pid() == b; })) << tracker.Pid() << " " << sway.Tree();
+    ASSERT_TRUE(WaitSleeping([&] { return tracker.Pid() == b; })) << tracker.Pid() << " " << sway.Tree();
 
     long long slowestMs = 0;
     for (const pid_t pid : {a, b, a}) {
         const std::string reply = sway.Msg("[pid=" + std::to_string(pid) + "] focus");
         const auto focused = Clock::now();
-        ASSERT_TRUE(WaitFor([&] { return tracker.Pid() == pid; }, 2000)) << reply;
+        ASSERT_TRUE(WaitSleeping([&] { return tracker.Pid() == pid; }, 2000)) << reply;
         const long long ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - focused).count();
         slowestMs = std::max(slowestMs, ms);
@@ -167,7 +160,7 @@ TEST(SwayForeground, FollowsTheFocusAndNeverKeepsAClosedWindow) {
     // closed client is never given again.
     sway.Msg("[pid=" + std::to_string(a) + "] kill");
     ASSERT_TRUE(first->WaitExitedNoReap()) << "the client did not end when its window closed";
-    ASSERT_TRUE(WaitFor([&] { return tracker.Pid() != a; }, 2000));
+    ASSERT_TRUE(WaitSleeping([&] { return tracker.Pid() != a; }, 2000));
     for (int i = 0; i < 50; ++i) {
         const pid_t now = tracker.Pid();
         ASSERT_TRUE(now == b || now == 0) << now;
@@ -175,14 +168,14 @@ TEST(SwayForeground, FollowsTheFocusAndNeverKeepsAClosedWindow) {
     }
     sway.Msg("[pid=" + std::to_string(b) + "] kill");
     ASSERT_TRUE(second->WaitExitedNoReap());
-    EXPECT_TRUE(WaitFor([&] { return tracker.Pid() == 0; }, 2000)) << tracker.Pid();
+    EXPECT_TRUE(WaitSleeping([&] { return tracker.Pid() == 0; }, 2000)) << tracker.Pid();
 
     // sway goes away: no source, and nothing stale.
     std::unique_ptr<ChildProcess> third = sway.Client();
     ASSERT_EQ(third->ReadLine(), "shown");
-    ASSERT_TRUE(WaitFor([&] { return tracker.Pid() == third->pid(); }));
+    ASSERT_TRUE(WaitSleeping([&] { return tracker.Pid() == third->pid(); }));
     sway.Stop();
-    EXPECT_TRUE(WaitFor([&] { return tracker.Pid() == 0 && tracker.SourceName() == "none"; }, 3000))
+    EXPECT_TRUE(WaitSleeping([&] { return tracker.Pid() == 0 && tracker.SourceName() == "none"; }, 3000))
         << tracker.Pid() << " " << tracker.SourceName();
     bool noticed = false;
     for (const std::string& notice : tracker.TakeNotices())

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/linux/foreground/ForegroundTracker.h"
+#include "tests/support/WaitSleeping.h"
 
 using namespace kelvane::linux_port;
 
@@ -60,15 +61,7 @@ private:
     std::shared_ptr<Script> script_;
 };
 
-template <typename F> bool WaitFor(F condition, int timeoutMs = 5000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using kelvane::test::WaitSleeping;
 
 class TrackerTest : public ::testing::Test {
 protected:
@@ -138,7 +131,7 @@ TEST_F(TrackerTest, ALostSourceGivesZeroAtOnceThenTheNextSource) {
     // has answered yet.
     const pid_t rightAfter = tracker->Pid();
     EXPECT_TRUE(rightAfter == 0 || rightAfter == 77) << rightAfter;
-    EXPECT_TRUE(WaitFor([&] { return tracker->SourceName() == "xwayland"; })) << tracker->SourceName();
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->SourceName() == "xwayland"; })) << tracker->SourceName();
     EXPECT_EQ(tracker->Pid(), 77);
     const std::vector<std::string> notices = tracker->TakeNotices();
     ASSERT_EQ(notices.size(), 2U);
@@ -152,18 +145,18 @@ TEST_F(TrackerTest, IsZeroWhileNoSourceAnswersAfterALoss) {
     ASSERT_EQ(tracker->Pid(), 500);
     Set(SourceKind::Sway, false); // sway restarts
     FromSource(SourceKind::Sway, [](ForegroundSink& sink) { sink.Lost("the socket closed"); });
-    EXPECT_TRUE(WaitFor([&] { return tracker->SourceName() == "none"; }));
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->SourceName() == "none"; }));
     const int startsBefore = [&] {
         const std::lock_guard lock(script_->mutex);
         return script_->starts[SourceKind::Sway];
     }();
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitSleeping([&] {
         const std::lock_guard lock(script_->mutex);
         return script_->starts[SourceKind::Sway] > startsBefore + 1;
     })) << "the sources are tried again";
     EXPECT_EQ(tracker->Pid(), 0) << "never the PID of the source that went away";
     Set(SourceKind::Sway, true, 600); // sway is back
-    EXPECT_TRUE(WaitFor([&] { return tracker->Pid() == 600; }));
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->Pid() == 600; }));
 }
 
 TEST_F(TrackerTest, TakesUpABetterSourceThatComesBack) {
@@ -172,9 +165,9 @@ TEST_F(TrackerTest, TakesUpABetterSourceThatComesBack) {
     auto tracker = Make(Wayland());
     ASSERT_EQ(tracker->SourceName(), "xwayland");
     Set(SourceKind::GnomeShell, true, 321); // the extension is enabled
-    EXPECT_TRUE(WaitFor([&] { return tracker->SourceName() == "gnome-shell"; }));
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->SourceName() == "gnome-shell"; }));
     EXPECT_EQ(tracker->Pid(), 321);
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(WaitSleeping([&] {
         const std::lock_guard lock(script_->mutex);
         return script_->running.count(SourceKind::XWayland) == 0;
     })) << "the fallback is stopped once the better source runs";
@@ -185,7 +178,7 @@ TEST_F(TrackerTest, WithoutAnySourceIsZeroAndKeepsTrying) {
     EXPECT_EQ(tracker->Pid(), 0);
     EXPECT_EQ(tracker->SourceName(), "none");
     Set(SourceKind::Sway, true, 55); // sway starts later
-    EXPECT_TRUE(WaitFor([&] { return tracker->Pid() == 55; }));
+    EXPECT_TRUE(WaitSleeping([&] { return tracker->Pid() == 55; }));
     EXPECT_EQ(tracker->SourceName(), "sway");
 }
 
