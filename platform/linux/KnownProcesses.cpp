@@ -82,7 +82,7 @@ void KnownProcesses::Learn(const std::vector<int>& listing,
                            const std::function<bool(pid_t, KnownProcess&)>& learn) {
     for (const int item : listing) {
         const auto pid = static_cast<pid_t>(item);
-        if (kept_ >= budget_)
+        if (entries_.size() >= budget_)
             break;
         if (entries_.count(pid) != 0)
             continue;
@@ -99,7 +99,6 @@ void KnownProcesses::Learn(const std::vector<int>& listing,
             }
         }
         entries_.emplace(pid, std::move(entry));
-        ++kept_;
     }
 }
 
@@ -119,7 +118,6 @@ void KnownProcesses::Forget(pid_t pid) {
         return;
     Retire(it->second.fd);
     entries_.erase(it);
-    --kept_;
 }
 
 void KnownProcesses::Retire(int fd) {

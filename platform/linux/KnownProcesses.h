@@ -61,7 +61,6 @@ public:
     bool Release(int fd);
 
     std::size_t size() const { return entries_.size(); }
-    std::size_t keptDescriptors() const { return kept_; }
 
 private:
     void Retire(int fd);
@@ -71,7 +70,6 @@ private:
     std::unordered_map<int, int> borrowed_; // fd -> handles borrowing it
     std::vector<int> retired_;              // fds of dropped entries still borrowed
     std::size_t budget_ = 0;
-    std::size_t kept_ = 0;
     int epoll_ = -1; // watches every kept pidfd; -1 where epoll is missing
     // Buffers reused by every refresh.
     std::vector<pollfd> polls_;

@@ -186,6 +186,12 @@ bool LinuxProcessApi::MaySetInformation(const ProcessHandle& handle) {
     return true;
 }
 
+bool LinuxProcessApi::MayChange(const ProcessHandle& handle) {
+    if (handle.has(PROCESS_SET_INFORMATION) && !MaySetInformation(handle))
+        return false;
+    return !handle.has(PROCESS_TERMINATE) || MayTerminate(handle.fd());
+}
+
 bool LinuxProcessApi::MayTerminate(int pidfd) {
     if (capKill_)
         return true;
@@ -232,11 +238,7 @@ ProcessHandle LinuxProcessApi::OpenProcess(std::uint32_t access, Pid pid) {
         Fail(EACCES);
         return {};
     }
-    if ((access & PROCESS_SET_INFORMATION) != 0 && !MaySetInformation(handle))
-        return {};
-    if ((access & PROCESS_TERMINATE) != 0 && !MayTerminate(fd))
-        return {};
-    return handle;
+    return MayChange(handle) ? std::move(handle) : ProcessHandle();
 }
 
 ProcessHandle LinuxProcessApi::OpenKnown(std::uint32_t access, Pid pid, linux_port::KnownProcess& known) {
@@ -263,11 +265,7 @@ ProcessHandle LinuxProcessApi::OpenKnown(std::uint32_t access, Pid pid, linux_po
         Fail(EACCES);
         return {};
     }
-    if ((access & PROCESS_SET_INFORMATION) != 0 && !MaySetInformation(handle))
-        return {};
-    if ((access & PROCESS_TERMINATE) != 0 && !MayTerminate(known.fd))
-        return {};
-    return handle;
+    return MayChange(handle) ? std::move(handle) : ProcessHandle();
 }
 
 bool LinuxProcessApi::IsYoung(std::uint64_t startTime) const {

@@ -93,6 +93,8 @@ private:
     std::optional<long> ReadLastPid() const;
     bool MaySetInformation(const ProcessHandle& handle);
     bool MayTerminate(int pidfd);
+    // The checks of the rights to change or end the process that an open asks for.
+    bool MayChange(const ProcessHandle& handle);
     void RefreshCapabilities();
     // Forgets the first-seen scheduling of processes that have ended (cheap: looks only when the
     // memory has doubled).
