@@ -20,6 +20,7 @@
 #include <sched.h>
 #include <sys/capability.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -136,10 +137,25 @@ bool LinuxProcessApi::HasOwnMemory(Pid pid, int pidfd, std::uint64_t identity) {
     // A kernel thread has no memory or executable of its own: its exe link gives ENOENT. The link
     // is only readable with ptrace read access, which is what reading memory needs.
     std::optional<std::string> path = ReadExeLink(ProcPath(pid, "exe"));
-    if (!path)
-        return Fail(errno == ENOENT ? EACCES : errno);
+    if (!path) {
+        const int error = errno;
+        if (error == EACCES && !otherUsersNoted_) {
+            struct stat dir {};
+            if (::stat(ProcPath(pid, "").c_str(), &dir) == 0 && dir.st_uid != euid_)
+                NoteOtherUsers(); // refused because the process is another user's
+        }
+        return Fail(error == ENOENT ? EACCES : error);
+    }
     exeOfLastOpen_ = {pidfd, pid, identity, std::move(*path)};
     return true;
+}
+
+void LinuxProcessApi::NoteOtherUsers() {
+    if (otherUsersNoted_)
+        return;
+    otherUsersNoted_ = true;
+    notices_.append(QStringLiteral("Processes of other users are listed but not changed: only Kelvane "
+                                   "running as root may change them."));
 }
 
 bool LinuxProcessApi::MaySetInformation(const ProcessHandle& handle) {
@@ -152,12 +168,7 @@ bool LinuxProcessApi::MaySetInformation(const ProcessHandle& handle) {
     if (!uids)
         return Fail(status ? EACCES : errno);
     if (uids->real != euid_ && uids->effective != euid_) {
-        if (!otherUsersNoted_) {
-            otherUsersNoted_ = true;
-            notices_.append(
-                QStringLiteral("Processes of other users are listed but not changed: only Kelvane "
-                               "running as root may change them."));
-        }
+        NoteOtherUsers();
         return Fail(EPERM);
     }
     // ... and only where the process's limits let Kelvane return it to where it was first seen;

@@ -95,6 +95,8 @@ private:
     bool MayTerminate(int pidfd);
     // The checks of the rights to change or end the process that an open asks for.
     bool MayChange(const ProcessHandle& handle);
+    // Tells once that other users' processes are left alone.
+    void NoteOtherUsers();
     void RefreshCapabilities();
     // Forgets the first-seen scheduling of processes that have ended (cheap: looks only when the
     // memory has doubled).
