@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QApplication>
 #include <QProcess>
+#include <QWidget>
 #include <QTest>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -36,20 +37,15 @@ protected:
             GTEST_SKIP() << "no notification area on this display (trayer not running)";
         Settings("[Preferences]\nStartMinimzed=1\n");
         Start();
-        ASSERT_TRUE(WaitFor([this] {
-            return !PanelCentre().isNull() && window->trayIcon().tray().geometry().isValid();
-        }, 15000)) << "the icon was not docked";
+        ASSERT_TRUE(WaitFor([this] { return window->trayIcon().tray().geometry().isValid() && PointAtIcon(); }, 15000))
+            << "the icon was not docked";
     }
-    // A click of `button` (1 left, 2 middle, 3 right) on the docked icon: the middle of trayer's panel,
-    // which holds only this icon (Qt's own geometry of an embedded icon is not global on every
-    // notification area).
+    // A click of `button` (1 left, 2 middle, 3 right) on the docked icon, once the pointer is over the
+    // icon's own window: the panel may still hold the icon of an earlier test on its way out, or this
+    // one not yet embedded.
     void ClickIcon(int button) {
-        const QPoint at = PanelCentre();
-        ASSERT_FALSE(at.isNull()) << "trayer's panel was not found";
-        ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
-                                    {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                                     QStringLiteral("click"), QString::number(button)}),
-                  0);
+        ASSERT_TRUE(WaitFor([this] { return PointAtIcon(); }, 10000)) << "the pointer never reached the icon";
+        ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("click"), QString::number(button)}), 0);
     }
     static QString Run(const QStringList& args) {
         QProcess process;
@@ -57,23 +53,34 @@ protected:
         process.waitForFinished(5000);
         return QString::fromLocal8Bit(process.readAllStandardOutput());
     }
-    static QPoint PanelCentre() {
-        for (const QString& id : Run({QStringLiteral("search"), QStringLiteral("--class"), QStringLiteral("trayer")})
-                                     .split(u'\n', Qt::SkipEmptyParts)) {
-            if (Run({QStringLiteral("getwindowname"), id}).trimmed() != QLatin1String("panel"))
-                continue;
-            QMap<QString, int> g;
-            for (const QString& line : Run({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id})
-                                           .split(u'\n', Qt::SkipEmptyParts))
-                g[line.section(u'=', 0, 0)] = line.section(u'=', 1).toInt();
-            // An empty panel is a few pixels wide; one holding the icon of an earlier test that is
-            // still on its way out is two icons wide.
-            const int width = g.value(QStringLiteral("WIDTH"));
-            if (width > 8 && width < 2 * g.value(QStringLiteral("HEIGHT")) - 4)
-                return {g[QStringLiteral("X")] + g[QStringLiteral("WIDTH")] / 2,
-                        g[QStringLiteral("Y")] + g[QStringLiteral("HEIGHT")] / 2};
-        }
-        return {};
+    static QMap<QString, qulonglong> Shell(const QStringList& args) {
+        QMap<QString, qulonglong> values;
+        for (const QString& line : Run(args).split(u'\n', Qt::SkipEmptyParts))
+            values[line.section(u'=', 0, 0)] = line.section(u'=', 1).toULongLong();
+        return values;
+    }
+    // The widget Qt docks into the notification area. Qt's own geometry of an embedded icon is not
+    // global on every notification area; the X server's is.
+    static QWidget* IconWidget() {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->inherits("QSystemTrayIconSys") && widget->isVisible())
+                return widget;
+        return nullptr;
+    }
+    // Moves the pointer to the middle of the icon and tells whether the icon has seen it enter.
+    static bool PointAtIcon() {
+        QWidget* icon = IconWidget();
+        if (icon == nullptr)
+            return false;
+        if (icon->underMouse())
+            return true;
+        const auto g = Shell({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
+                              QString::number(icon->winId())});
+        if (g.value(QStringLiteral("WIDTH")) == 0)
+            return false;
+        Run({QStringLiteral("mousemove"), QString::number(g[QStringLiteral("X")] + g[QStringLiteral("WIDTH")] / 2),
+             QString::number(g[QStringLiteral("Y")] + g[QStringLiteral("HEIGHT")] / 2)});
+        return false;
     }
 };
 
