@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace kelvane {
@@ -51,6 +52,8 @@ public:
 
     // The index of the first row whose caption is exactly `caption`, or -1.
     int FindCaption(const QString& caption) const;
+    // FindCaption of the decimal text of `pid`, without making that text.
+    int FindPid(std::int64_t pid) const;
     // The index of the last row whose caption, read as a decimal number, is `pid`, or -1 (the list
     // is walked from the last row to the first).
     int FindItem(std::int64_t pid) const;
@@ -64,9 +67,13 @@ public:
 
 private:
     void Reindex();
+    void Index(const QString& caption, int index);
 
     std::vector<std::unique_ptr<ProcessRow>> rows_;
-    QHash<QString, std::vector<int>> byCaption_; // caption -> row indexes, ascending
+    // Row indexes, ascending: by number for captions that are a number's plain decimal text (every
+    // caption Kelvane writes), by text for any other.
+    std::unordered_map<std::int64_t, std::vector<int>> byPid_;
+    QHash<QString, std::vector<int>> byCaption_;
     bool oddCaptions_ = false;                   // a caption reads as a number it does not spell
     ProcessListObserver* observer_ = nullptr;
 };

@@ -49,7 +49,7 @@ void ProcessMonitor::GetTheProcessTimes(Pid pid) {
 }
 
 void ProcessMonitor::SetProcessTimes(Pid pid) {
-    const int index = list_.FindCaption(PidText(pid));
+    const int index = list_.FindPid(pid);
     if (index < 0 || !table_.InRange(pid))
         return;
     ProcessRow& row = list_.at(index);
@@ -71,7 +71,7 @@ void ProcessMonitor::CalculateCPUUsage() {
         sum += ShareOfText(list_.at(i).subItems[2], locale_);
     sum = std::clamp(sum, 0.0f, 100.0f);
     overallUsage.Write(sum);
-    const int idle = list_.FindCaption(QStringLiteral("0"));
+    const int idle = list_.FindPid(0);
     if (idle >= 0)
         list_.at(idle).subItems[2] = CpuShareText(100.0 - static_cast<double>(sum), locale_);
 }
@@ -89,7 +89,7 @@ DetailLabels ProcessMonitor::DetailLabelsOf(Pid pid) const {
     const TProcess zero;
     const TProcess& r = record != nullptr ? *record : zero;
     labels.cpuTime = QString::number(r.CPUTime);
-    const int index = list_.FindCaption(PidText(pid));
+    const int index = list_.FindPid(pid);
     if (index >= 0)
         labels.cpuTimeRow = list_.at(index).subItems[3];
     if (r.dCPUTime != 0) {

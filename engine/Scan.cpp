@@ -56,7 +56,7 @@ TProcess& ProcessMonitor::RecordOf(const ProcessHandle& handle) {
     if (record->Identity != 0) {
         // Another process has this PID now: nothing of the old one's record applies to it.
         table_.Reset(pid);
-        for (int row = list_.FindCaption(PidText(pid)); row >= 0; row = list_.FindCaption(PidText(pid)))
+        for (int row = list_.FindPid(pid); row >= 0; row = list_.FindPid(pid))
             list_.Delete(row);
         if (BoostPID == pid)
             BoostPID = 0;
@@ -244,7 +244,7 @@ void ProcessMonitor::GetProcessesOnNT() {
             return;
         if (flags.windowVisible)
             QueryProcessInfo(pid);
-        int index = list_.FindCaption(PidText(pid));
+        int index = list_.FindPid(pid);
         if (index < 0) {
             CreateRow(pid);
             index = list_.count() - 1;

@@ -179,6 +179,24 @@ TEST_F(MonitorTest, FindItemTakesTheLastOfEqualCaptions) {
     EXPECT_EQ(list.FindItem(5), 1);
 }
 
+TEST_F(MonitorTest, CaptionLookupsMatchTheTextExactly) {
+    ProcessList& list = Monitor().list();
+    const QStringList captions = {QStringLiteral("12"),  QStringLiteral("012"), QStringLiteral("-3"),
+                                  QStringLiteral("+12"), QStringLiteral(" 12"), QStringLiteral("0"),
+                                  QStringLiteral("-0"),  QStringLiteral("x"),   QStringLiteral("1234567890123456789")};
+    for (const QString& caption : captions)
+        list.Append(caption);
+    for (int i = 0; i < captions.size(); ++i)
+        EXPECT_EQ(list.FindCaption(captions[i]), i) << captions[i].toStdString();
+    struct Case { std::int64_t pid; int row; };
+    for (const Case c : {Case{12, 0}, Case{-3, 2}, Case{0, 5}, Case{1234567890123456789, 8}, Case{13, -1}})
+        EXPECT_EQ(list.FindPid(c.pid), c.row) << c.pid;
+    list.Delete(0);
+    EXPECT_EQ(list.FindPid(12), -1) << "only the plain text 12 is the PID's";
+    EXPECT_EQ(list.FindCaption(QStringLiteral("012")), 0);
+    EXPECT_EQ(list.FindPid(0), 4);
+}
+
 // ---- Profiles ------------------------------------------------------------------------------------
 
 TEST_F(MonitorTest, ProfilesMakeProcessesManagedWithTheirValues) {
