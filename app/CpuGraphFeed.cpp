@@ -24,12 +24,10 @@ std::vector<float> SamplesFromRing(const std::vector<float>& ring, std::uint32_t
 
 void UpdateCPUUsageGraph(graph::TGraphDisplay3D& component, const UsageRing& ring, int graphIndex,
                          const std::function<void(const QString&)>& report) {
-    if (component.Items.Count() == 0)
-        return;
     graph::TGraphDisplayItem* item = component.Items[0];
-    if (graphIndex >= item->GraphItems.Count())
+    graph::TGraphDisplayGraphItem* curve = item != nullptr ? item->GraphItems[graphIndex] : nullptr;
+    if (curve == nullptr)
         return;
-    graph::TGraphDisplayGraphItem* curve = item->GraphItems[graphIndex];
     const std::vector<float> values = SamplesFromRing(ring.values(), ring.position(), component.width() - 4);
     std::vector<graph::TGDGISample>& samples = *curve->Samples;
     samples.assign(values.size(), graph::TGDGISample{});
