@@ -5,7 +5,8 @@
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
-#include <QOpenGLWidget>
+#include <QOpenGLFunctions>
+#include <QOpenGLWindow>
 #include <QResizeEvent>
 #include <QVBoxLayout>
 #include <cmath>
@@ -15,13 +16,34 @@ namespace kelvane::graph {
 
 QObject* MakeSampleMessageWindow(TGraphDisplay3D* owner);
 
-// The device: an OpenGL surface over the inner panel that draws the active item.
-class GraphView : public QOpenGLWidget {
+// The device: an OpenGL window of its own over the inner panel that draws the active item. A
+// native child window keeps OpenGL to the graph: a QOpenGLWidget would turn every repaint of the
+// whole window (the process list's, twice a second) into an OpenGL composite of all of it.
+class GraphView : public QOpenGLWindow {
 public:
-    GraphView(TGraphDisplay3D* owner, QWidget* parent) : QOpenGLWidget(parent), owner_(owner) {
+    explicit GraphView(TGraphDisplay3D* owner) : owner_(owner) {
         QSurfaceFormat format = QSurfaceFormat::defaultFormat();
         format.setSamples(owner->Antialiasing ? 4 : 0);
         setFormat(format);
+        // The keys stay with the window's focus widget (the scroll bar takes them on hover).
+        setFlag(Qt::WindowDoesNotAcceptFocus);
+        setObjectName(QStringLiteral("GraphSurface"));
+    }
+
+    // The widget that holds this window in the panel: the component's device widget.
+    void SetContainer(QWidget* container) { container_ = container; }
+
+    void ClearOnce() {
+        clearOnly_ = true;
+        update();
+    }
+    // Draws the frame asked for now rather than at the next update request.
+    void PaintNow() {
+        if (!isExposed())
+            return;
+        update();
+        QEvent request(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(this, &request);
     }
 
 protected:
@@ -43,23 +65,36 @@ protected:
         }
         item->Rendering = true;
         try {
-            renderer_.RenderFrame(*item, owner_->renderOptions(), static_cast<int>(width() * devicePixelRatioF()),
-                                  static_cast<int>(height() * devicePixelRatioF()));
+            renderer_.RenderFrame(*item, owner_->renderOptions(), static_cast<int>(width() * devicePixelRatio()),
+                                  static_cast<int>(height() * devicePixelRatio()));
             owner_->FrameDrawn();
         } catch (...) {
             // a frame's failure is swallowed
         }
         item->Rendering = false;
     }
-
-public:
-    void ClearOnce() {
-        clearOnly_ = true;
-        update();
+    // The pointer's events reach this window, not its container: they are handled as the
+    // container's, whose coordinates are the same (the window fills it).
+    bool event(QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::Leave:
+            if (container_ != nullptr && owner_->HandleDeviceEvent(container_, event))
+                return true;
+            break;
+        default:
+            break;
+        }
+        return QOpenGLWindow::event(event);
     }
 
 private:
     TGraphDisplay3D* owner_;
+    QPointer<QWidget> container_;
     GraphRenderer renderer_;
     bool ready_ = false;
     bool clearOnly_ = false;
@@ -123,9 +158,18 @@ TGraphDisplay3D::~TGraphDisplay3D() {
     Items.Clear();
 }
 
-bool TGraphDisplay3D::HasDevice() const { return !view_.isNull(); }
+bool TGraphDisplay3D::HasDevice() const { return !device_.isNull(); }
 
-QWidget* TGraphDisplay3D::DeviceWidget() const { return view_.data(); }
+QWidget* TGraphDisplay3D::DeviceWidget() const { return device_.data(); }
+
+QWindow* TGraphDisplay3D::DeviceWindow() const { return device_ ? view_.data() : nullptr; }
+
+void TGraphDisplay3D::PaintDeviceNow() {
+    if (GraphView* view = view_.data())
+        view->PaintNow();
+}
+
+bool TGraphDisplay3D::HandleDeviceEvent(QWidget* device, QEvent* event) { return eventFilter(device, event); }
 
 void TGraphDisplay3D::SetCaption(const QString& caption) {
     caption_ = caption;
@@ -166,6 +210,9 @@ void TGraphDisplay3D::StreamClose(int index) {
 void TGraphDisplay3D::ShowLogo() {
     logo_->setVisible(true);
     logo_->raise();
+    // No widget paints over a native window: the device steps aside until it is made again.
+    if (QWidget* device = DeviceWidget())
+        device->hide();
 }
 
 bool TGraphDisplay3D::LogoVisible() const { return logo_->isVisible(); }
@@ -219,12 +266,15 @@ bool TGraphDisplay3D::InitD3D(int index) {
     if (!item->BackgroundPictureFileName.isEmpty() && QFile::exists(item->BackgroundPictureFileName) &&
         !background_.load(item->BackgroundPictureFileName) && !SuppressErrors)
         throw std::runtime_error("Error while loading D3D background image!");
-    delete view_.data(); // the old device goes with its surface
-    view_ = new GraphView(this, panel_);
-    WatchInnerPanel(view_);
-    view_->setGeometry(panel_->rect());
-    view_->show();
-    view_->raise();
+    delete device_.data(); // the old device goes with its surface
+    auto* view = new GraphView(this);
+    view_ = view;
+    device_ = QWidget::createWindowContainer(view, panel_);
+    view->SetContainer(device_);
+    WatchInnerPanel(device_);
+    device_->setGeometry(panel_->rect());
+    device_->show();
+    device_->raise();
     active_ = true;
     Render();
     return true;
@@ -292,7 +342,7 @@ void TGraphDisplay3D::D3DFree(bool force) {
         return;
     if (OnD3DDestroy && HasDevice())
         OnD3DDestroy(this);
-    delete view_.data();
+    delete device_.data(); // and its window with it
     active_ = false;
 }
 

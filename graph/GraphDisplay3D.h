@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
+#include <QWindow>
 #include <functional>
 #include <memory>
 
@@ -190,6 +191,7 @@ private:
     QLabel* logo_ = nullptr;
     void ApplyScrollBarType();
     friend class SampleMessageWindow;
+    friend class GraphView;
     void StartSampleThread(TGraphDisplayGraphItem& graphItem);
     void SampleMessage(SampleMessageEvent& message);
     void ApplySamplesPacket(std::unique_ptr<TSamplesPacket> packet);
@@ -201,7 +203,11 @@ private:
     void AnimationStep(TGraphDisplayItem& item, double zoom, const std::function<double()>& position, int step,
                        int msPerStep, std::int64_t startMs);
     void RenderNow();
-    QWidget* DeviceWidget() const; // the OpenGL surface, or null
+    QWidget* DeviceWidget() const; // the holder of the OpenGL surface, or null
+    QWindow* DeviceWindow() const; // the OpenGL surface, or null
+    // An event of the device's window, handled as its holder's.
+    bool HandleDeviceEvent(QWidget* device, QEvent* event);
+    void PaintDeviceNow();
     void ScrollViewTo(double position);
     void WatchInnerPanel(QWidget* widget);
     bool PanelMouseEvent(QEvent* event);
@@ -220,6 +226,7 @@ private:
     TSampleScrollBar* scrollBar_ = nullptr;
     TSampleFlatScrollBar* flatScrollBar_ = nullptr;
     int progress_ = 0;
+    QPointer<QWidget> device_; // holds view_, which goes with it
     QPointer<GraphView> view_;
     QImage background_; // the active item's background picture, loaded with its device
     float cursorX_ = 0;

@@ -58,6 +58,8 @@ bool TGraphDisplay3D::eventFilter(QObject* watched, QEvent* event) {
                 activeMarker_ = -1;
                 panel_->unsetCursor();
                 top->unsetCursor();
+                if (QWindow* surface = DeviceWindow())
+                    surface->unsetCursor();
             }
             return false;
         }

@@ -144,6 +144,8 @@ void TGraphDisplay3D::MarkerHover(TGraphDisplayItem& item, double value, double 
         panel_->setCursor(shape);
         if (QWidget* device = DeviceWidget())
             device->setCursor(shape);
+        if (QWindow* surface = DeviceWindow())
+            surface->setCursor(shape);
     };
     auto leave = [&] { // only the marker that was actually left is reported
         TGraphDisplayMarker* old = item.Markers[static_cast<int>(activeMarker_)];
@@ -193,8 +195,7 @@ void TGraphDisplay3D::ScrollViewTo(double position) {
 
 void TGraphDisplay3D::RenderNow() {
     Render();
-    if (QWidget* device = DeviceWidget())
-        device->repaint();
+    PaintDeviceNow();
 }
 
 void TGraphDisplay3D::AnimationStep(TGraphDisplayItem& item, double zoom, const std::function<double()>& position,

@@ -8,7 +8,7 @@
 #include <QDateTime>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
-#include <QOpenGLWidget>
+#include <QWindow>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -49,9 +49,22 @@ struct Graph {
         if (device) {
             component.Initialize(0);
             QTRY_VERIFY(Surface() != nullptr && Surface()->isVisible());
+            QTRY_VERIFY(SurfaceWindow() != nullptr && SurfaceWindow()->isExposed());
         }
     }
-    QWidget* Surface() const { return component.innerPanel()->findChild<QOpenGLWidget*>(); }
+    // The holder of the OpenGL window (events sent to it are the window's own, forwarded).
+    QWidget* Surface() const {
+        for (QWidget* child : component.innerPanel()->findChildren<QWidget*>())
+            if (child->inherits("QWindowContainer"))
+                return child;
+        return nullptr;
+    }
+    static QWindow* SurfaceWindow() {
+        for (QWindow* window : QGuiApplication::allWindows())
+            if (window->objectName() == QLatin1String("GraphSurface"))
+                return window;
+        return nullptr;
+    }
     int Width() const { return component.innerPanel()->width(); }
     // The pixel column of a data value at zoom 1.
     int At(double value) const { return static_cast<int>(std::lround(value / 100 * Width())); }
@@ -211,6 +224,25 @@ TEST(GraphView, MouseSelectionGlobalAndPerCurve) {
     EXPECT_NEAR(lower->SelectionStart, 50, 0.3) << "AllowSelect off";
 }
 
+TEST(GraphView, ThePointerOnTheOpenGLWindowActsAsOnItsHolder) {
+    NEED_DISPLAY();
+    Graph graph;
+    QWindow* window = graph.SurfaceWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->flags().testFlag(Qt::WindowDoesNotAcceptFocus)) << "the keys stay with the widgets";
+    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(graph.At(20), 50));
+    EXPECT_NEAR(graph.item->SelectionStart, 20, 0.3);
+    QTest::mouseClick(window, Qt::RightButton, {}, QPoint(graph.At(60), 50));
+    EXPECT_NEAR(graph.item->SelectionEnd, 60, 0.3);
+    AddMarker(*graph.item)->Position = 80;
+    QTest::mouseMove(window, QPoint(graph.At(80), 50));
+    EXPECT_EQ(graph.component.ActiveMarker(), 0);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(window, &leave);
+    EXPECT_EQ(graph.component.ActiveMarker(), -1) << "leaving the window leaves the panel";
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+}
+
 TEST(GraphView, MarkersHoverDragVetoAndDelete) {
     NEED_DISPLAY();
     Graph graph;
@@ -228,7 +260,9 @@ TEST(GraphView, MarkersHoverDragVetoAndDelete) {
             return allowDelete;
         return true;
     };
-    QWidget* surface = graph.Surface();
+    // The real pointer reaches the OpenGL window, not its holder.
+    QWindow* surface = graph.SurfaceWindow();
+    ASSERT_NE(surface, nullptr);
     QTest::mouseMove(surface, QPoint(graph.At(50), 50));
     EXPECT_EQ(graph.component.ActiveMarker(), 0);
     ASSERT_FALSE(changes.empty());
