@@ -132,9 +132,7 @@ void Optimizer::EndOfPass() {
     }
 }
 
-bool Optimizer::SamplingNeeded() const {
-    return options.antiLockUp || monitor_.flags.windowVisible;
-}
+bool Optimizer::SamplingNeeded() const { return options.antiLockUp; }
 
 Optimizer::Visit Optimizer::VisitOf(Pid pid) {
     const TProcess* record = monitor_.table().Find(pid);

@@ -48,7 +48,8 @@ private:
     // What a pass does with a process: everything, only its CPU sample, or nothing at all.
     enum class Visit { Full, Sample, Skip };
     Visit VisitOf(Pid pid);
-    // Whether the CPU times of every process are read by anyone (Anti-LockUp, the window).
+    // Whether a pass's CPU sample of every process is read by anyone: Anti-LockUp. The window reads
+    // the samples its own refresh takes, not the pass's.
     bool SamplingNeeded() const;
     // `sampled`: the pass took the process's CPU sample already.
     void HandleProcess(Pid pid, bool sampled = false);
