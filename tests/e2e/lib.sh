@@ -120,6 +120,8 @@ activate() { wait_for 10000 ask_focus "$1"; }
 # click_in WINDOW X Y [BUTTON]: a click at a point of the window (its own coordinates). The place
 # comes from xwininfo: xdotool adds the frame's offset once more under openbox.
 click_in() {
+    # Without a window xwininfo would wait for one to be picked by hand.
+    [ -n "$1" ] || return 1
     left=$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left X: *//p')
     top=$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left Y: *//p')
     # The pointer comes from elsewhere: Qt takes a press as a click on what is under the pointer once
@@ -142,6 +144,21 @@ menu_shown() {
 # open_menu COMMAND...: runs COMMAND (a click that opens a menu) until the menu shows.
 click_for_menu() { menu_shown || "$@"; wait_for 1500 menu_shown; }
 open_menu() { wait_for 10000 click_for_menu "$@"; }
+no_menu() { ! menu_shown; }
+# menu_keys KEYS OPENER...: opens a menu afresh with OPENER and takes an item by KEYS and Return.
+# Under load a menu can show before it has the keyboard and the keys are lost, so the callers try
+# again until the item's effect shows; a menu left open is closed first, so that no key counts twice.
+menu_keys() {
+    keys=$1
+    shift
+    if menu_shown; then
+        xdotool key Escape
+        wait_for 2000 no_menu || return 1
+    fi
+    "$@" || return 1
+    # shellcheck disable=SC2086 # one word per key
+    xdotool key $keys Return
+}
 
 # The notification area's panel holding only kelvane's icon: sets X Y WIDTH HEIGHT, or fails. An
 # empty panel is a few pixels wide.

@@ -175,9 +175,14 @@ EOF
 
 # "Save Settings" and "Exit" from the window's File menu, and a new start: the profiles stay.
 open_file_menu() {
-    activate "$(main_window)" || return 1
-    open_menu click_in "$(main_window)" 20 8
+    window=$(main_window)
+    [ -n "$window" ] || return 1
+    activate "$window" || return 1
+    open_menu click_in "$window" 20 8
 }
+save_settings() { menu_keys "Down" open_file_menu && wait_for 3000 ini_has "ALUPerc=75"; }
+exit_by_file_menu() { ended "$kelvane" || menu_keys "Down Down" open_file_menu && wait_for 3000 ended "$kelvane"; }
+exit_by_tray_menu() { ended "$kelvane" || menu_keys "Up" open_menu click_tray 3 && wait_for 3000 ended "$kelvane"; }
 scenario_saverestart() {
     spawn_niced 3 "$CHILD" threads 1
     managed=$child
@@ -195,15 +200,10 @@ EOF
     start_kelvane
     check "the window shows" wait_for 20000 has_main_window
     check "the profile applies (High)" wait_for 15000 nice_is "$managed" -10
-    check "the File menu opens" open_file_menu
-    xdotool key Down key Return
-    check "\"Save Settings\" writes the settings (window and profiles)" \
-        wait_for 10000 ini_has "ALUPerc=75"
+    check "\"Save Settings\" writes the settings (window and profiles)" wait_for 20000 save_settings
     check "the profile is saved" sh -c "$(command -v iconv) -f UTF-16 -t UTF-8 '$settings' | tr -d '\r' |
         grep -A10 -xF '[$CHILD]' | grep -qxF 'Priority=128'"
-    check "the File menu opens again" open_file_menu
-    xdotool key Down key Down key Return
-    check "\"Exit\" ends kelvane" wait_for 15000 ended "$kelvane" && wait "$kelvane" 2>/dev/null
+    check "\"Exit\" ends kelvane" wait_for 25000 exit_by_file_menu && wait "$kelvane" 2>/dev/null
     check "the child is back at nice 3" nice_is "$managed" 3
     check "the profile is still in the settings" ini_has "[$CHILD]"
     start_kelvane
@@ -242,9 +242,7 @@ EOF
     check "the busy child is set to Low" wait_for 20000 nice_is "$busy" 19
     check "the foreground is boosted" wait_for 15000 nice_is "$focused" -5
     if [ "$way" = tray-exit ]; then
-        check "the tray menu opens" open_menu click_tray 3
-        xdotool key Up key Return
-        check "the tray menu's \"Exit\" ends kelvane" wait_for 15000 ended "$kelvane" && wait "$kelvane" 2>/dev/null
+        check "the tray menu's \"Exit\" ends kelvane" wait_for 25000 exit_by_tray_menu && wait "$kelvane" 2>/dev/null
     else
         check "kelvane ends on SIGTERM" stop_kelvane
     fi
