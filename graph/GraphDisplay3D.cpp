@@ -8,6 +8,8 @@
 #include <QOpenGLFunctions>
 #include <QOpenGLWindow>
 #include <QResizeEvent>
+#include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 #include <stdexcept>
@@ -400,6 +402,19 @@ RenderOptions TGraphDisplay3D::renderOptions() const {
 void TGraphDisplay3D::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     PanelResize();
+}
+
+void TGraphDisplay3D::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A device made while the top-level's native window was being made anew (its flags changed)
+    // sits in the old one, which is gone. One that is not on screen a turn of the event loop after
+    // the show is therefore made again (at worst once more than needed).
+    QTimer::singleShot(0, this, [this] {
+        if (active_ && HasDevice() && view_ && !view_->isExposed()) {
+            InitD3D(activeIndex_);
+            InitializeGeometries(activeIndex_);
+        }
+    });
 }
 
 void TGraphDisplay3D::PanelResize() {

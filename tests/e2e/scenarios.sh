@@ -173,13 +173,24 @@ EOF
     check "kelvane ends on SIGTERM" stop_kelvane
 }
 
-# "Save Settings" and "Exit" from the window's File menu, and a new start: the profiles stay.
+# "Stay on Top" (the window made anew keeps its graph), "Save Settings" and "Exit" from the
+# window's menus, and a new start: the profiles stay.
 open_file_menu() {
     window=$(main_window)
     [ -n "$window" ] || return 1
     activate "$window" || return 1
     open_menu click_in "$window" 20 8
 }
+open_options_menu() {
+    window=$(main_window)
+    [ -n "$window" ] || return 1
+    activate "$window" || return 1
+    open_menu click_in "$window" 69 8
+}
+# The graph draws in an X window of its own inside the main window.
+graph_window_shown() { xwininfo -tree -id "$(main_window)" 2>/dev/null | grep -q '^ *[1-9][0-9]* child'; }
+above() { xprop -id "$(main_window)" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_ABOVE; }
+stay_on_top() { above || menu_keys "Down" open_options_menu && wait_for 5000 above; }
 save_settings() { menu_keys "Down" open_file_menu && wait_for 3000 ini_has "ALUPerc=75"; }
 exit_by_file_menu() { ended "$kelvane" || menu_keys "Down Down" open_file_menu && wait_for 3000 ended "$kelvane"; }
 exit_by_tray_menu() { ended "$kelvane" || menu_keys "Up" open_menu click_tray 3 && wait_for 3000 ended "$kelvane"; }
@@ -200,6 +211,9 @@ EOF
     start_kelvane
     check "the window shows" wait_for 20000 has_main_window
     check "the profile applies (High)" wait_for 15000 nice_is "$managed" -10
+    check "the CPU graph shows" wait_for 10000 graph_window_shown
+    check "\"Stay on Top\" keeps the window above the others" wait_for 20000 stay_on_top
+    check "the CPU graph shows in the window made anew" wait_for 10000 graph_window_shown
     check "\"Save Settings\" writes the settings (window and profiles)" wait_for 20000 save_settings
     check "the profile is saved" sh -c "$(command -v iconv) -f UTF-16 -t UTF-8 '$settings' | tr -d '\r' |
         grep -A10 -xF '[$CHILD]' | grep -qxF 'Priority=128'"
