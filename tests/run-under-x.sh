@@ -5,9 +5,8 @@ if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v openbox >/dev/null 2>&1
     exec env -u DISPLAY "$@"
 fi
 exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
-    openbox >/dev/null 2>&1 &
-    wm=$!
+    wm=$("$0")
     "$@"
     rc=$?
     kill $wm 2>/dev/null
-    exit $rc' sh "$@"
+    exit $rc' "$(cd "$(dirname "$0")/.." && pwd)/scripts/start-openbox.sh" "$@"
