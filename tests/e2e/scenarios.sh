@@ -175,18 +175,15 @@ EOF
 
 # "Stay on Top" (the window made anew keeps its graph), "Save Settings" and "Exit" from the
 # window's menus, and a new start: the profiles stay.
-open_file_menu() {
+# open_window_menu X: opens the main window's menu whose title is X pixels from its left edge.
+open_window_menu() {
     window=$(main_window)
     [ -n "$window" ] || return 1
     activate "$window" || return 1
-    open_menu click_in "$window" 20 8
+    open_menu click_in "$window" "$1" 8
 }
-open_options_menu() {
-    window=$(main_window)
-    [ -n "$window" ] || return 1
-    activate "$window" || return 1
-    open_menu click_in "$window" 69 8
-}
+open_file_menu() { open_window_menu 20; }
+open_options_menu() { open_window_menu 69; }
 # The graph draws in an X window of its own inside the main window.
 graph_window_shown() { xwininfo -tree -id "$(main_window)" 2>/dev/null | grep -q '^ *[1-9][0-9]* child'; }
 above() { xprop -id "$(main_window)" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_ABOVE; }
