@@ -1,7 +1,7 @@
 #pragma once
 // Draws one frame of a display item with OpenGL in the current context: the layers in their fixed
-// order (grid, vertical grid, curves, centre line, selection, markers, cursor, texts) with the
-// blend equations of the Direct3D original mapped to their OpenGL twins, under the fixed camera.
+// order (grid, vertical grid, curves, centre line, selection, markers, cursor, texts), each with
+// its own blend equation, under the fixed camera.
 
 #include <QImage>
 #include <QOpenGLFunctions>
