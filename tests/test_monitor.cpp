@@ -90,6 +90,13 @@ TEST(RowTexts, CpuTimesSharesAndAffinities) {
     EXPECT_EQ(ShareOfText(QStringLiteral("12,5%"), QLocale(QStringLiteral("de_DE"))), 12.5f);
     EXPECT_EQ(ShareOfText(QStringLiteral(" - "), kEnglish), 0.0f);
     EXPECT_EQ(ShareOfText(QStringLiteral("abc%"), kEnglish), 0.0f);
+    // The texts kept between calls follow the locale and the processor count they were made for.
+    EXPECT_EQ(CpuShareText(0, QLocale(QStringLiteral("de_DE"))), QStringLiteral("0,0%"));
+    EXPECT_EQ(ShareOfText(QStringLiteral("0.0%"), QLocale(QStringLiteral("de_DE"))), 0.0f);
+    EXPECT_EQ(CpuShareText(0, kEnglish), QStringLiteral("0.0%"));
+    EXPECT_EQ(ShareOfText(QStringLiteral("3.5%"), kEnglish), 3.5f);
+    EXPECT_EQ(AffinityText(3, 1), QStringLiteral("0"));
+    EXPECT_EQ(AffinityText(3, 2), QStringLiteral("0-1"));
 
     EXPECT_EQ(AffinityText(13, 4), QStringLiteral("0-2-3"));
     EXPECT_EQ(AffinityText(4, 4), QStringLiteral("2"));

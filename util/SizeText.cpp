@@ -1,6 +1,8 @@
 #include "util/SizeText.h"
 
 #include <array>
+#include <charconv>
+
 #include "util/Rounding.h"
 
 namespace kelvane {
@@ -12,13 +14,22 @@ QLocale WithoutGroups(QLocale locale) {
     return locale;
 }
 
+// `value` to four significant decimal digits, without going through a text of Qt's.
+double RoundTo4Digits(double value) {
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, 3);
+    double rounded = value;
+    if (written.ec == std::errc())
+        std::from_chars(text, written.ptr, rounded, std::chars_format::scientific);
+    return rounded;
+}
+
 } // namespace
 
 QString FormatFixed4(double value, int decimals, const QLocale& locale) {
     // Four significant digits in decimal (the exponent form rounds the decimal digits, not the
     // binary ones), then the fixed form.
-    const double rounded = QString::number(value, 'e', 3).toDouble();
-    return WithoutGroups(locale).toString(rounded, 'f', decimals);
+    return WithoutGroups(locale).toString(RoundTo4Digits(value), 'f', decimals);
 }
 
 QString FormatSizeFloat(double bytes, const QLocale& locale) {
