@@ -66,6 +66,7 @@ void Optimizer::ProcessesOptimizeNT() {
     const std::int64_t start = api.QueryPerformanceCounter();
     monitor_.flags.optimizerBusy = true;
     ++monitor_.optimizerPass;
+    monitor_.optimizerSamples = SamplingNeeded();
     skipped_.clear();
     Pid current = 0;
     try {

@@ -87,6 +87,9 @@ public:
     Pid BoostPID = 0;
     // The number of the optimization pass running or last run (counted from 1).
     std::uint64_t optimizerPass = 0;
+    // Whether the optimizer reads its CPU samples between passes (Anti-LockUp on). Each pass sets
+    // it; without it the display refresh leaves the optimizer's samples alone.
+    bool optimizerSamples = true;
     int processorCount = 1;
     UsageRing overallUsage;
     UsageRing processUsage;

@@ -285,7 +285,8 @@ void ProcessMonitor::QueryProcessInfo(Pid pid) {
         if (!path.isEmpty())
             record.Name = path;
     }
-    UpdateOptimizerTimes(handle, pid);
+    if (optimizerSamples)
+        UpdateOptimizerTimes(handle, pid);
     record.Priority = static_cast<std::uint16_t>(api_.GetPriorityClass(handle));
 }
 

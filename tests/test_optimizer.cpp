@@ -800,6 +800,28 @@ TEST_F(OptimizerTest, APassOpensOnlyTheProcessesItHasWorkWith) {
     }
 }
 
+TEST_F(OptimizerTest, TheShownWindowsRefreshSamplesForTheOptimizerOnlyWhileAntiLockUpReadsIt) {
+    for (const bool antiLockUp : {false, true}) {
+        SCOPED_TRACE(antiLockUp ? "Anti-LockUp on" : "Anti-LockUp off");
+        FakeProcessApi world;
+        world.SetSelfPid(kSelf);
+        world.AddProcess(kSelf, kSelfPath);
+        ProcessMonitor m(world, host, strings, settingsPath, 8, QLocale(QStringLiteral("en_US")));
+        m.AcquireLibrary();
+        Optimizer o(m, host, strings);
+        o.options.boost = false;
+        o.options.antiLockUp = antiLockUp;
+        FakeProcess& worker = world.AddProcess(100, QStringLiteral("/usr/bin/worker"));
+        m.ProcessesScan(true);
+        o.ProcessesOptimizeNT();
+        const CpuTicks sampled = m.table()[100].CPUTimeOptimizer;
+        worker.userTime += 10000000;
+        m.flags.windowVisible = true;
+        m.GetProcessesOnNT();
+        EXPECT_EQ(m.table()[100].CPUTimeOptimizer != sampled, antiLockUp);
+    }
+}
+
 TEST_F(OptimizerTest, AProcessLeftAloneIsStillSeenWhenItsPidIsReused) {
     optimizer.options.boost = false;
     Add(100, "/usr/bin/daemon");
