@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <csignal>
 #include <fstream>
 #include <memory>
 #include <unistd.h>
@@ -85,6 +86,35 @@ TEST(KeptPidfds, AProcessThatEndsLeavesTheNextListing) {
     }
 }
 
+TEST(KeptPidfds, EndsAreSeenBeforeTheNextListingHoweverManyEnded) {
+    // The kept set answers "has it ended" from one wait; past one wait's worth of ended processes
+    // the port asks the fd itself.
+    for (const int ended : {0, 1, 70}) {
+        SCOPED_TRACE(ended);
+        std::vector<std::unique_ptr<ChildProcess>> children;
+        for (int i = 0; i < ended + 2; ++i)
+            children.push_back(Sleeper());
+        LinuxProcessApi api;
+        ASSERT_TRUE(api.BindEnumeration());
+        ASSERT_TRUE(Listed(api, children.back()->pid()));
+        std::vector<ProcessHandle> handles;
+        for (const auto& child : children)
+            handles.push_back(api.OpenProcess(AccessMask::Query, static_cast<Pid>(child->pid())));
+        for (int i = 0; i <= ended; ++i) { // the last one stays
+            ::kill(children[static_cast<std::size_t>(i)]->pid(), SIGKILL);
+            ASSERT_TRUE(children[static_cast<std::size_t>(i)]->WaitExitedNoReap());
+        }
+        for (std::size_t i = 0; i < handles.size(); ++i) {
+            std::uint32_t code = 0;
+            ASSERT_TRUE(api.GetExitCodeProcess(handles[i], code));
+            EXPECT_EQ(code == STILL_ACTIVE, i == handles.size() - 1) << "child " << i;
+        }
+        std::uint32_t priorityClass = api.GetPriorityClass(handles.back());
+        EXPECT_NE(priorityClass, 0U) << "the running one is still read";
+        EXPECT_EQ(api.GetPriorityClass(handles.front()), 0U) << "an ended one is not";
+    }
+}
+
 TEST(KeptPidfds, ANewProcessIsListedAtTheNextListing) {
     LinuxProcessApi api;
     ASSERT_TRUE(api.BindEnumeration());
@@ -116,6 +146,18 @@ TEST(KeptPidfds, APidReusedBetweenListingsIsAnotherProcess) {
     // PIDs come back only after the namespace has handed out the others: the last PID given moves
     // on. (Only a hand-set ns_last_pid can bring it back to where it was: checkpoint tools.)
     Sleeper().reset();
+
+    // Opened to query before the listing has seen the change: the ended process, never its successor.
+    const ProcessHandle early = api.OpenProcess(AccessMask::Query, static_cast<Pid>(pid));
+    if (early) {
+        EXPECT_EQ(early.identity(), old.identity());
+        std::uint32_t exitCode = STILL_ACTIVE;
+        EXPECT_TRUE(api.GetExitCodeProcess(early, exitCode));
+        EXPECT_NE(exitCode, STILL_ACTIVE);
+        ProcessTimes times;
+        EXPECT_FALSE(api.GetProcessTimes(early, times)) << "the successor's clock was read";
+        EXPECT_EQ(api.GetPriorityClass(early), 0U) << "the successor's class was read";
+    }
 
     ASSERT_TRUE(Listed(api, pid));
     EXPECT_NE(api.ListedIdentity(static_cast<Pid>(pid)), oldIdentity);

@@ -53,6 +53,27 @@ bool KnownProcesses::DropEnded() {
     }
 }
 
+std::optional<bool> KnownProcesses::HasEnded(pid_t pid, int fd) {
+    const KnownProcess* entry = Find(pid);
+    if (epoll_ < 0 || entry == nullptr || entry->fd != fd)
+        return std::nullopt;
+    // The set is level-triggered: an ended process stays ready until the listing drops it.
+    epoll_event events[64];
+    int n = 0;
+    do {
+        n = ::epoll_wait(epoll_, events, 64, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return std::nullopt;
+    const std::uint64_t mine = EventData(pid, fd);
+    for (int i = 0; i < n; ++i)
+        if (events[i].data.u64 == mine)
+            return true;
+    if (n == 64)
+        return std::nullopt; // it may be among those not returned
+    return false;
+}
+
 bool KnownProcesses::DropEndedByPoll() {
     // One poll over every kept pidfd.
     polls_.clear();

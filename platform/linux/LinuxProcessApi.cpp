@@ -109,12 +109,28 @@ void LinuxProcessApi::RefreshCapabilities() {
     capKill_ = HasEffectiveCapability(CAP_KILL);
 }
 
-bool LinuxProcessApi::Usable(const ProcessHandle& handle, std::uint32_t rights) {
+bool LinuxProcessApi::Exited(pid_t pid, int pidfd) {
+    if (const std::optional<bool> ended = known_.HasEnded(pid, pidfd))
+        return *ended;
+    return HasExited(pidfd);
+}
+
+bool LinuxProcessApi::Exited(const ProcessHandle& handle) {
+    return Exited(static_cast<pid_t>(handle.pid()), handle.fd());
+}
+
+bool LinuxProcessApi::Allowed(const ProcessHandle& handle, std::uint32_t rights) {
     if (!handle)
         return Fail(EBADF);
     if (!handle.has(rights))
         return Fail(EACCES);
-    if (HasExited(handle.fd()))
+    return true;
+}
+
+bool LinuxProcessApi::Usable(const ProcessHandle& handle, std::uint32_t rights) {
+    if (!Allowed(handle, rights))
+        return false;
+    if (Exited(handle))
         return Fail(ESRCH);
     return true;
 }
@@ -217,7 +233,10 @@ ProcessHandle LinuxProcessApi::OpenProcess(std::uint32_t access, Pid pid) {
         return {};
     }
     if (linux_port::KnownProcess* known = known_.Find(static_cast<pid_t>(pid)); known != nullptr) {
-        if (!HasExited(known->fd))
+        // A handle only to query may be one of a process that has just ended (its exit code can be
+        // asked), so it needs no check here: each query checks after it reads. A PID handed on
+        // meanwhile reaches its new process after the next listing.
+        if (access == PROCESS_QUERY_INFORMATION || !Exited(static_cast<pid_t>(pid), known->fd))
             return OpenKnown(access, pid, *known);
         known_.Forget(static_cast<pid_t>(pid)); // ended since the listing: opened afresh below
     }
@@ -363,7 +382,7 @@ bool LinuxProcessApi::GetExitCodeProcess(const ProcessHandle& handle, std::uint3
         return Fail(EBADF);
     if (!handle.has(PROCESS_QUERY_INFORMATION))
         return Fail(EACCES);
-    if (!HasExited(handle.fd())) {
+    if (!Exited(handle)) {
         exitCode = STILL_ACTIVE;
         return true;
     }
@@ -383,13 +402,12 @@ bool LinuxProcessApi::GetExitCodeProcess(const ProcessHandle& handle, std::uint3
 }
 
 std::uint32_t LinuxProcessApi::GetPriorityClass(const ProcessHandle& handle) {
-    if (!Usable(handle, PROCESS_QUERY_INFORMATION))
+    std::optional<std::uint32_t> priorityClass;
+    if (!ReadWhileRunning(handle, PROCESS_QUERY_INFORMATION, [&] {
+            priorityClass = ReadThreadClass(static_cast<pid_t>(handle.pid()));
+            return priorityClass ? 0 : (errno != 0 ? errno : EIO);
+        }))
         return 0;
-    const std::optional<std::uint32_t> priorityClass = ReadThreadClass(static_cast<pid_t>(handle.pid()));
-    if (!priorityClass) {
-        Fail(errno);
-        return 0;
-    }
     // The first class read is the first sight: what a restore to that class gives back exactly.
     schedMemory_.RememberFirstSight({static_cast<pid_t>(handle.pid()), handle.identity()},
                                     ProcPath(handle.pid(), "task"));
@@ -399,20 +417,25 @@ std::uint32_t LinuxProcessApi::GetPriorityClass(const ProcessHandle& handle) {
 
 bool LinuxProcessApi::GetProcessTimes(const ProcessHandle& handle, ProcessTimes& times) {
     times = {};
-    if (!Usable(handle, PROCESS_QUERY_INFORMATION))
+    if (!Allowed(handle, PROCESS_QUERY_INFORMATION))
         return false;
     // The process CPU clock counts in nanoseconds; it gives kernel and user time together, which is
     // all Kelvane uses. /proc/PID/stat (whole clock ticks) is the fall-back.
     const std::int64_t ticksToHundredNs = 10000000 / clockTicks_;
     timespec ts{};
     if (::clock_gettime(ProcessCpuClock(handle.pid()), &ts) == 0) {
+        if (Exited(handle)) // the clock read by PID was this process's own only if it still runs
+            return Fail(ESRCH);
         times.UserTime = static_cast<CpuTicks>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
         return true;
     }
     const std::optional<std::string> text = ReadSmallFile(ProcPath(handle.pid(), "stat"));
+    const int error = text ? EIO : errno;
     const std::optional<ProcStat> stat = text ? ParseProcStat(*text) : std::nullopt;
-    if (!stat || HasExited(handle.fd()))
-        return Fail(stat ? ESRCH : errno);
+    if (Exited(handle))
+        return Fail(ESRCH);
+    if (!stat)
+        return Fail(error);
     times.CreationTime = static_cast<CpuTicks>(stat->startTime) * ticksToHundredNs;
     times.KernelTime = static_cast<CpuTicks>(stat->stime) * ticksToHundredNs;
     times.UserTime = static_cast<CpuTicks>(stat->utime) * ticksToHundredNs;
@@ -421,12 +444,12 @@ bool LinuxProcessApi::GetProcessTimes(const ProcessHandle& handle, ProcessTimes&
 
 bool LinuxProcessApi::GetProcessAffinityMask(const ProcessHandle& handle, std::uint64_t& processMask,
                                              std::uint64_t& systemMask) {
-    if (!Usable(handle, PROCESS_QUERY_INFORMATION))
-        return false;
     cpu_set_t set;
     CPU_ZERO(&set);
-    if (::sched_getaffinity(static_cast<pid_t>(handle.pid()), sizeof set, &set) != 0)
-        return Fail(errno);
+    if (!ReadWhileRunning(handle, PROCESS_QUERY_INFORMATION, [&] {
+            return ::sched_getaffinity(static_cast<pid_t>(handle.pid()), sizeof set, &set) == 0 ? 0 : errno;
+        }))
+        return false;
     processMask = 0;
     for (unsigned cpu = 0; cpu < 64; ++cpu)
         if (CPU_ISSET(cpu, &set))
@@ -613,10 +636,12 @@ QString LinuxProcessApi::GetModuleFileNameExW(const ProcessHandle& handle, Modul
 
 bool LinuxProcessApi::ReadWhileRunning(const ProcessHandle& handle, std::uint32_t rights,
                                        const std::function<int()>& read) {
-    if (!Usable(handle, rights))
+    if (!Allowed(handle, rights))
         return false;
     const int error = read();
-    return error == 0 ? Usable(handle, rights) : Fail(error);
+    if (Exited(handle))
+        return Fail(ESRCH);
+    return error == 0 || Fail(error);
 }
 
 bool LinuxProcessApi::EnumProcessModuleList(const ProcessHandle& handle, std::vector<ModuleEntry>& modules) {

@@ -72,9 +72,16 @@ private:
     std::string ProcPath(Pid pid, const char* entry) const;
     // The handle is usable for `rights` and its process has not exited; sets the error otherwise.
     bool Usable(const ProcessHandle& handle, std::uint32_t rights);
+    // Whether the process of a pidfd has exited (a zombie included): through the kept set where
+    // the fd is the PID's kept one, by polling the fd otherwise.
+    bool Exited(pid_t pid, int pidfd);
+    bool Exited(const ProcessHandle& handle);
+    // The handle is open and holds `rights`; sets the error otherwise.
+    bool Allowed(const ProcessHandle& handle, std::uint32_t rights);
     bool Fail(int error);
-    // Runs `read` (0 or an errno) on a handle usable for `rights`; true when it succeeded and the
-    // process was still running after it, so what it read was this process's own.
+    // Runs `read` (0 or an errno) on a handle holding `rights`; true when it succeeded and the
+    // process was still running after it, so what it read by PID was this process's own. The one
+    // check after the read is enough: a process running then was running all along.
     bool ReadWhileRunning(const ProcessHandle& handle, std::uint32_t rights, const std::function<int()>& read);
     // The start time of the pidfd's process (clock ticks after boot); empty once it has exited.
     std::optional<std::uint64_t> StartTime(Pid pid, int pidfd);
