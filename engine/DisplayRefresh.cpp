@@ -88,10 +88,12 @@ void ProcessMonitor::LoadAndDisplayListCPUAffinity(ProcessRow& row) {
 void ProcessMonitor::UpdateStatusTexts() {
     texts.statusPanel1 = strings_[Msg::Processes] + u' ' + QString::number(list_.count());
     const TProcess* boosted = BoostPID != 0 ? table_.Find(BoostPID) : nullptr;
-    if (BoostPID == 0 || (boosted != nullptr && boosted->Never))
+    // A foreground PID that Kelvane has not named (out of range, or a window of another PID
+    // namespace's process) is nothing boosted: nothing was changed for it.
+    if (boosted == nullptr || boosted->Never || boosted->Name.isEmpty())
         texts.statusPanel2 = strings_[Msg::NoProcessBoosted];
     else
-        texts.statusPanel2 = strings_[Msg::Boosting] + u' ' + BoostStatusName(boosted != nullptr ? boosted->Name : QString());
+        texts.statusPanel2 = strings_[Msg::Boosting] + u' ' + BoostStatusName(boosted->Name);
     texts.trayTip = options.optimizerEnabled ? strings_[Msg::TipOpt] + u' ' + texts.labelOptV + u'\n' + strings_[Msg::TipRef] +
                                                    u' ' + texts.labelRefreshV + u'\n' + texts.statusPanel2
                                              : strings_[Msg::Offline];

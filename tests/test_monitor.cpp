@@ -354,6 +354,13 @@ TEST_F(MonitorTest, StatusPanelsAndTrayTip) {
     m.table()[100].Never = true;
     m.TimerRefreshDisplayOn();
     EXPECT_EQ(m.texts.statusPanel2, QStringLiteral("No process is boosted"));
+    // A foreground that is no process Kelvane knows (another PID namespace's window) was not
+    // boosted, so it is not named as boosted with an empty name.
+    for (const Pid unknown : {Pid{4242}, Pid{99999999}}) {
+        m.BoostPID = unknown;
+        m.TimerRefreshDisplayOn();
+        EXPECT_EQ(m.texts.statusPanel2, QStringLiteral("No process is boosted")) << unknown;
+    }
 }
 
 TEST_F(MonitorTest, ProfilesRefreshOffSkipsScanAndSampling) {
