@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
 #include <sys/capability.h>
@@ -88,7 +89,10 @@ LinuxProcessApi::LinuxProcessApi(std::string procRoot)
     SizeDescriptorBudget();
 }
 
-LinuxProcessApi::~LinuxProcessApi() = default;
+LinuxProcessApi::~LinuxProcessApi() {
+    if (loadavgFd_ >= 0)
+        ::close(loadavgFd_);
+}
 
 std::string LinuxProcessApi::ProcPath(Pid pid, const char* entry) const {
     std::string path = procRoot_;
@@ -566,15 +570,30 @@ bool LinuxProcessApi::EnumProcesses(std::vector<Pid>& pids) {
     return true;
 }
 
-std::optional<long> LinuxProcessApi::ReadLastPid() const {
+std::optional<long> LinuxProcessApi::ReadLastPid() {
     if (!lastPidTellsNew_)
         return std::nullopt;
-    // "0.00 0.01 0.05 1/123 4567": the last field is the PID given last in the reader's namespace.
-    const std::optional<std::string> text = ReadSmallFile("/proc/loadavg");
-    const std::size_t at = text ? text->find_last_of(' ') : std::string::npos;
-    if (at == std::string::npos)
+    // The file is made afresh by every read from its start, so it is opened once.
+    if (loadavgFd_ < 0)
+        loadavgFd_ = ::open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
+    if (loadavgFd_ < 0)
         return std::nullopt;
-    const char* first = text->c_str() + at + 1;
+    char text[128];
+    ssize_t n = 0;
+    do {
+        n = ::pread(loadavgFd_, text, sizeof text - 1, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        ::close(loadavgFd_);
+        loadavgFd_ = -1; // opened again next time
+        return std::nullopt;
+    }
+    // "0.00 0.01 0.05 1/123 4567\n": the last field is the PID given last in the reader's namespace.
+    text[n] = '\0';
+    const char* at = std::strrchr(text, ' ');
+    if (at == nullptr)
+        return std::nullopt;
+    const char* first = at + 1;
     char* end = nullptr;
     const long value = std::strtol(first, &end, 10);
     return end != first ? std::optional<long>(value) : std::nullopt;

@@ -97,7 +97,7 @@ private:
     // Raises the soft limit on open files towards the hard one and sizes the pidfds kept by it.
     void SizeDescriptorBudget();
     // The last PID given in Kelvane's PID namespace; empty where it cannot tell of new processes.
-    std::optional<long> ReadLastPid() const;
+    std::optional<long> ReadLastPid();
     bool MaySetInformation(const ProcessHandle& handle);
     bool MayTerminate(int pidfd);
     // The checks of the rights to change or end the process that an open asks for.
@@ -136,6 +136,7 @@ private:
         bool valid = false;
     } listing_;
     bool lastPidTellsNew_ = false;
+    int loadavgFd_ = -1; // /proc/loadavg, kept open: read again from its start at every listing
     std::unique_ptr<linux_port::ForegroundTracker> foreground_;
     std::unique_ptr<linux_port::GroupScheduler> groups_;
     QStringList notices_;
