@@ -755,6 +755,35 @@ int OpensOf(const QStringList& log, Pid pid) {
 
 } // namespace
 
+namespace {
+
+// A world of its own for one row of a table: Kelvane and one process, PID 100, scanned and read
+// by a first pass, with the boost off.
+struct FreshWorld {
+    struct SelfOnly {
+        SelfOnly() {
+            api.SetSelfPid(kSelf);
+            api.AddProcess(kSelf, kSelfPath);
+        }
+        FakeProcessApi api;
+    };
+    FreshWorld(EngineHost& host, MessageStrings& strings, const QString& settings, bool antiLockUp, const char* path)
+        : monitor(api, host, strings, settings, 8, QLocale(QStringLiteral("en_US"))), optimizer(monitor, host, strings) {
+        monitor.AcquireLibrary();
+        optimizer.options.boost = false;
+        optimizer.options.antiLockUp = antiLockUp;
+        api.AddProcess(100, QString::fromLatin1(path));
+        monitor.ProcessesScan(true);
+        optimizer.ProcessesOptimizeNT();
+    }
+    SelfOnly self;
+    FakeProcessApi& api = self.api;
+    ProcessMonitor monitor;
+    Optimizer optimizer;
+};
+
+} // namespace
+
 TEST_F(OptimizerTest, APassOpensOnlyTheProcessesItHasWorkWith) {
     // Whether a known process is opened in a pass after its first, by what it has and what reads times.
     struct Case {
@@ -781,17 +810,10 @@ TEST_F(OptimizerTest, APassOpensOnlyTheProcessesItHasWorkWith) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeProcessApi world;
-        world.SetSelfPid(kSelf);
-        world.AddProcess(kSelf, kSelfPath);
-        ProcessMonitor m(world, host, strings, settingsPath, 8, QLocale(QStringLiteral("en_US")));
-        m.AcquireLibrary();
-        Optimizer o(m, host, strings);
-        o.options.boost = false;
-        o.options.antiLockUp = c.antiLockUp;
-        world.AddProcess(100, QStringLiteral("/usr/bin/daemon"));
-        m.ProcessesScan(true);
-        o.ProcessesOptimizeNT(); // the first pass reads every process
+        FreshWorld w(host, strings, settingsPath, c.antiLockUp, "/usr/bin/daemon");
+        FakeProcessApi& world = w.api;
+        ProcessMonitor& m = w.monitor;
+        Optimizer& o = w.optimizer;
         c.make(m.table()[100]);
         m.flags.windowVisible = c.windowVisible;
         world.ClearLog();
@@ -803,19 +825,10 @@ TEST_F(OptimizerTest, APassOpensOnlyTheProcessesItHasWorkWith) {
 TEST_F(OptimizerTest, TheShownWindowsRefreshSamplesForTheOptimizerOnlyWhileAntiLockUpReadsIt) {
     for (const bool antiLockUp : {false, true}) {
         SCOPED_TRACE(antiLockUp ? "Anti-LockUp on" : "Anti-LockUp off");
-        FakeProcessApi world;
-        world.SetSelfPid(kSelf);
-        world.AddProcess(kSelf, kSelfPath);
-        ProcessMonitor m(world, host, strings, settingsPath, 8, QLocale(QStringLiteral("en_US")));
-        m.AcquireLibrary();
-        Optimizer o(m, host, strings);
-        o.options.boost = false;
-        o.options.antiLockUp = antiLockUp;
-        FakeProcess& worker = world.AddProcess(100, QStringLiteral("/usr/bin/worker"));
-        m.ProcessesScan(true);
-        o.ProcessesOptimizeNT();
+        FreshWorld w(host, strings, settingsPath, antiLockUp, "/usr/bin/worker");
+        ProcessMonitor& m = w.monitor;
         const CpuTicks sampled = m.table()[100].CPUTimeOptimizer;
-        worker.userTime += 10000000;
+        w.api.Find(100)->userTime += 10000000;
         m.flags.windowVisible = true;
         m.GetProcessesOnNT();
         EXPECT_EQ(m.table()[100].CPUTimeOptimizer != sampled, antiLockUp);
