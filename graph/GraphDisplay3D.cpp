@@ -85,7 +85,7 @@ protected:
         case QEvent::MouseButtonDblClick:
         case QEvent::Wheel:
         case QEvent::Leave:
-            if (container_ != nullptr && owner_->HandleDeviceEvent(container_, event))
+            if (container_ != nullptr && owner_->eventFilter(container_, event))
                 return true;
             break;
         default:
@@ -170,8 +170,6 @@ void TGraphDisplay3D::PaintDeviceNow() {
     if (GraphView* view = view_.data())
         view->PaintNow();
 }
-
-bool TGraphDisplay3D::HandleDeviceEvent(QWidget* device, QEvent* event) { return eventFilter(device, event); }
 
 void TGraphDisplay3D::SetCaption(const QString& caption) {
     caption_ = caption;

@@ -206,8 +206,6 @@ private:
     void RenderNow();
     QWidget* DeviceWidget() const; // the holder of the OpenGL surface, or null
     QWindow* DeviceWindow() const; // the OpenGL surface, or null
-    // An event of the device's window, handled as its holder's.
-    bool HandleDeviceEvent(QWidget* device, QEvent* event);
     void PaintDeviceNow();
     void ScrollViewTo(double position);
     void WatchInnerPanel(QWidget* widget);
