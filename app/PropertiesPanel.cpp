@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include "engine/FlagScope.h"
 #include "engine/ProcessApi.h"
 #include "engine/ProcessMonitor.h"
 
@@ -203,7 +204,11 @@ void TPropertiesPanel::EnableControls() {
     for (QPushButton* button : presetButtons)
         button->setEnabled(true);
     CheckBoxManaged->setEnabled(true);
-    CheckBoxManaged->setChecked(record->Managed);
+    {
+        // The box shows what the record holds: the erase and the cycle of a click are the user's own.
+        const FlagScope showing(showingRecord_);
+        CheckBoxManaged->setChecked(record->Managed);
+    }
     record = Record(); // a handler run by the change may have moved things
     if (record == nullptr)
         return;
@@ -249,7 +254,7 @@ void TPropertiesPanel::DisableControls() {
 
 void TPropertiesPanel::CheckBoxManagedClick() {
     TProcess* record = Record();
-    if (record == nullptr)
+    if (record == nullptr || showingRecord_)
         return;
     if (!CheckBoxManaged->isChecked()) {
         record->OptimizeProfile = record->OrginalPriority;

@@ -3,7 +3,8 @@
 // CPU affinity, with the enable-and-check cascade and the five presets. Everything here acts on
 // the process's record in memory; only clearing "Managed" touches the settings file (the profile
 // goes at once). Setting a check box from code runs its handler, as a click does; checking a radio
-// button runs the group's handler when it was not checked.
+// button runs the group's handler when it was not checked. Showing a record's "Managed" is no
+// click: it never erases a profile nor runs a cycle.
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -72,6 +73,7 @@ private:
 
     ProcessMonitor& monitor_;
     QButtonGroup* radioGroup_;
+    bool showingRecord_ = false; // "Managed" is being set from the record, not by the user
 };
 
 } // namespace kelvane::app

@@ -300,6 +300,47 @@ TEST_F(WindowTest, ClearingManagedErasesTheProfileAndRunsOneCycleAtOnce) {
     EXPECT_FALSE(w.properties().CheckBoxNever->isEnabled());
 }
 
+TEST_F(WindowTest, MovingTheSelectionOnlyShowsRecords) {
+    // 40 and 41 run one executable: 40 got a High profile, which was saved; 41 was found before
+    // and is not managed. 42 is to be killed on sense. The optimizer is off.
+    api.AddProcess(40, QStringLiteral("/usr/bin/sleep"), NORMAL_PRIORITY_CLASS);
+    api.AddProcess(41, QStringLiteral("/usr/bin/sleep"), NORMAL_PRIORITY_CLASS);
+    api.AddProcess(42, QStringLiteral("/usr/bin/doomed"), NORMAL_PRIORITY_CLASS);
+    api.AddProcess(43, QStringLiteral("/usr/bin/other"), NORMAL_PRIORITY_CLASS);
+    TFormMain& w = StartShown();
+    Select(40);
+    w.properties().presetButtons[2]->click(); // "Max."
+    Select(42);
+    w.properties().presetButtons[3]->click(); // "Terminate"
+    w.mainMenu().SaveSettings1->trigger();
+    ASSERT_FALSE(IniFile(settingsPath).Keys(QStringLiteral("/usr/bin/sleep")).isEmpty());
+    ASSERT_FALSE(Record(41).Managed);
+    const QByteArray file = SettingsText();
+    const std::uint64_t passes = w.monitor().optimizerPass;
+    struct Step {
+        const char* what;
+        Pid from, to;
+    } const steps[] = {
+        {"managed to unmanaged of the same executable", 40, 41},
+        {"kill on sense to unmanaged", 42, 43},
+        {"managed to managed", 40, 42},
+        {"unmanaged to managed", 43, 40},
+        {"unmanaged to kill on sense", 41, 42},
+    };
+    for (const Step& step : steps) {
+        Select(step.from);
+        Select(step.to);
+        EXPECT_EQ(SettingsText(), file) << step.what << ": the profile stays in the file";
+        EXPECT_EQ(w.monitor().optimizerPass, passes) << step.what << ": no optimization pass";
+        EXPECT_FALSE(api.Find(42)->exited) << step.what << ": nothing is ended";
+        EXPECT_EQ(ClassOf(40), NORMAL_PRIORITY_CLASS) << step.what << ": no profile applied";
+        EXPECT_TRUE(Record(40).Managed && Record(42).Managed && Record(42).Kill) << step.what;
+        EXPECT_FALSE(Record(41).Managed || Record(43).Managed) << step.what;
+        EXPECT_EQ(Record(40).OptimizeProfile, HIGH_PRIORITY_CLASS) << step.what;
+        EXPECT_EQ(w.properties().CheckBoxManaged->isChecked(), Record(step.to).Managed) << step.what;
+    }
+}
+
 TEST_F(WindowTest, AffinityMarksApplyOnlyWhenTheUserSetsThem) {
     api.AddProcess(40, QStringLiteral("/usr/bin/tool")).affinity = 0b11;
     Settings("[/usr/bin/tool]\nPriority=32\n");
