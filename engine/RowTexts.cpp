@@ -12,11 +12,7 @@ namespace kelvane {
 
 QString FileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
 
-QString BoostStatusName(const QString& path) {
-    const QString name = FileNamePart(path);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot < 0 ? name : name.left(dot);
-}
+QString BoostStatusName(const QString& path) { return FileNamePart(path); }
 
 QString CpuTimeText(CpuTicks ticks) {
     // Written once per row and refresh: plain digits, without Qt's argument parsing.

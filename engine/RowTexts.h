@@ -14,7 +14,8 @@ struct TProcess;
 
 // The part of a path after its last "/".
 QString FileNamePart(const QString& path);
-// The file-name part without its extension (from its last "." on): the boost status name.
+// The boost status name: the whole file-name part (executables have no extension here, so a dot
+// is part of the name, as in python3.11).
 QString BoostStatusName(const QString& path);
 
 // A CPU time as whole hours (days count 24 each), ":", minutes and seconds as two digits each:

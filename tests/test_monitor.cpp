@@ -101,8 +101,23 @@ TEST(RowTexts, CpuTimesSharesAndAffinities) {
     EXPECT_EQ(AffinityText(13, 4), QStringLiteral("0-2-3"));
     EXPECT_EQ(AffinityText(4, 4), QStringLiteral("2"));
     EXPECT_EQ(AffinityText(0xFFFFFFFF80000001ULL, 2), QStringLiteral("0"));
-    EXPECT_EQ(BoostStatusName(QStringLiteral("/usr/lib/firefox/firefox-bin.real")), QStringLiteral("firefox-bin"));
     EXPECT_EQ(DeltaMsText(156300, kEnglish), QStringLiteral("15.63 ms"));
+}
+
+TEST(RowTexts, TheBoostNameIsTheWholeFileName) {
+    // Executables have no extension here: a dot is part of the name.
+    const std::pair<const char*, const char*> cases[] = {
+        {"/usr/bin/python3.11", "python3.11"},
+        {"/usr/bin/org.gnome.Maps", "org.gnome.Maps"},
+        {"/usr/lib/firefox/firefox-bin.real", "firefox-bin.real"},
+        {"/opt/app/.hidden", ".hidden"},
+        {"/opt/app/trailing.", "trailing."},
+        {"/usr/bin/plain", "plain"},
+        {"/opt/dotted.dir/tool", "tool"},
+        {"no-folder", "no-folder"},
+    };
+    for (const auto& [path, name] : cases)
+        EXPECT_EQ(BoostStatusName(QLatin1String(path)).toStdString(), name);
 }
 
 // ---- Scans and rows ------------------------------------------------------------------------------
@@ -348,9 +363,9 @@ TEST_F(MonitorTest, StatusPanelsAndTrayTip) {
     m.options.optimizerEnabled = true;
     m.texts.labelOptV = QStringLiteral("1 ms");
     m.TimerRefreshDisplayOn();
-    EXPECT_EQ(m.texts.statusPanel2, QStringLiteral("Boosting: Explorer"));
+    EXPECT_EQ(m.texts.statusPanel2, QStringLiteral("Boosting: Explorer.EXE"));
     EXPECT_EQ(m.texts.trayTip, QStringLiteral("Opt: 1 ms\nRef: ") + m.texts.labelRefreshV +
-                                   QStringLiteral("\nBoosting: Explorer"));
+                                   QStringLiteral("\nBoosting: Explorer.EXE"));
     m.table()[100].Never = true;
     m.TimerRefreshDisplayOn();
     EXPECT_EQ(m.texts.statusPanel2, QStringLiteral("No process is boosted"));
