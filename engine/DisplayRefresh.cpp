@@ -100,19 +100,25 @@ void ProcessMonitor::UpdateStatusTexts() {
 }
 
 void ProcessMonitor::TimerRefreshDisplayOn() {
+    bool sort = false;
     if (options.profilesRefresh) {
         const std::int64_t start = api_.QueryPerformanceCounter();
         if (!flags.scanBusy) {
             Guarded(host_, "GetProcessesOnNT", [this] { GetProcessesOnNT(); });
             Guarded(host_, "UpdateProcessTimes", [this] { UpdateProcessTimes(); });
-            if (flags.windowVisible)
-                SortList();
+            sort = flags.windowVisible;
+        } else {
+            displaySamplesLapsed_ = true;
         }
         texts.labelRefreshV = ElapsedMsText(start, api_.QueryPerformanceCounter(), api_.QueryPerformanceFrequency());
+    } else {
+        displaySamplesLapsed_ = true;
     }
     try {
         if (flags.windowVisible) {
             CalculateCPUUsage();
+            if (sort)
+                SortList(); // once the idle row shows its remainder: rows sort by what they show
             if (list_.SelectedIndex() >= 0)
                 CalculateCPUUsageForProcess();
         }

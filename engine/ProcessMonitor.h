@@ -180,6 +180,7 @@ private:
     Pid systemPid_ = 0;
     std::vector<Pid> pids_;                 // the shared PID buffer of the enumerations
     std::optional<IniDocument> profiles_;   // the settings file as read once per scan pass
+    bool displaySamplesLapsed_ = true;      // no display samples were taken on the last tick
 };
 
 } // namespace kelvane

@@ -19,14 +19,22 @@ void ProcessMonitor::UpdateOptimizerTimes(const ProcessHandle& handle, Pid pid) 
 }
 
 void ProcessMonitor::UpdateProcessTimes() {
-    if (!flags.windowVisible)
+    if (!flags.windowVisible) {
+        displaySamplesLapsed_ = true;
         return;
+    }
+    // After a pause (the window hidden, the refresh off, a tick that skipped its scan) a delta would
+    // hold the whole pause, shown as one interval's: these samples are only the next ones' baseline.
+    const bool baseline = displaySamplesLapsed_;
+    displaySamplesLapsed_ = false;
     for (int i = list_.count() - 1; i >= 0; --i) {
         bool ok = false;
         const qulonglong pid = list_.at(i).caption.toULongLong(&ok);
         if (!ok || pid >= table_.limit())
             continue;
         GetTheProcessTimes(static_cast<Pid>(pid));
+        if (baseline)
+            table_[static_cast<Pid>(pid)].dCPUTime = 0;
         SetProcessTimes(static_cast<Pid>(pid));
     }
 }
@@ -66,12 +74,14 @@ void ProcessMonitor::SetProcessTimes(Pid pid) {
 }
 
 void ProcessMonitor::CalculateCPUUsage() {
+    // The idle row shows the remainder of the last sum: it is no part of the next one.
+    const int idle = list_.FindPid(0);
     float sum = 0;
     for (int i = 0; i < list_.count(); ++i)
-        sum += ShareOfText(list_.at(i).subItems[2], locale_);
+        if (i != idle)
+            sum += ShareOfText(list_.at(i).subItems[2], locale_);
     sum = std::clamp(sum, 0.0f, 100.0f);
     overallUsage.Write(sum);
-    const int idle = list_.FindPid(0);
     if (idle >= 0)
         list_.at(idle).subItems[2] = CpuShareText(100.0 - static_cast<double>(sum), locale_);
 }

@@ -334,6 +334,100 @@ TEST_F(MonitorTest, SharesAndTheIdleRemainder) {
     EXPECT_EQ(Row(0).subItems[2], QStringLiteral("100.0%"));
 }
 
+namespace {
+
+// Two processes of two processors over 500 ms: 50 % and 5 % of the machine each interval.
+struct Load {
+    FakeProcessApi& api;
+    void Interval() const {
+        api.Find(100)->userTime += 5000000;
+        api.Find(101)->kernelTime += 500000;
+    }
+};
+
+float LastWritten(const UsageRing& ring) {
+    const auto& values = ring.values();
+    return values[(ring.position() + values.size() - 1) % values.size()];
+}
+
+} // namespace
+
+TEST_F(MonitorTest, WithProfilesRefreshOffTheIdleRowAndTheTotalStayRight) {
+    api.SetProcessorCount(2);
+    api.AddProcess(100, QStringLiteral("/usr/bin/busy"));
+    api.AddProcess(101, QStringLiteral("/usr/bin/calm"));
+    ProcessMonitor& m = Started();
+    m.options.refreshIntervalMs = 500;
+    const Load load{api};
+    load.Interval();
+    m.TimerRefreshDisplayOn();
+    ASSERT_EQ(Row(0).subItems[2], QStringLiteral("45.0%"));
+    m.options.profilesRefresh = false; // as a middle click on the tray (suspending) leaves it
+    for (int tick = 0; tick < 4; ++tick) {
+        load.Interval();
+        m.TimerRefreshDisplayOn();
+        EXPECT_FLOAT_EQ(LastWritten(m.overallUsage), 55.0f) << "tick " << tick << ": the rows still show 50 and 5";
+        EXPECT_EQ(Row(0).subItems[2].toStdString(), "45.0%") << "tick " << tick;
+    }
+}
+
+TEST_F(MonitorTest, SortedByCpuTheIdleRowStandsByTheShareItShows) {
+    api.SetProcessorCount(2);
+    api.AddProcess(100, QStringLiteral("/usr/bin/busy"));
+    api.AddProcess(101, QStringLiteral("/usr/bin/calm"));
+    api.AddProcess(102, QStringLiteral("/usr/bin/zero"));
+    api.AddProcess(103, QStringLiteral("/usr/bin/zip"));
+    ProcessMonitor& m = Started();
+    m.options.refreshIntervalMs = 500;
+    for (const bool ascending : {true, false}) {
+        m.options.sortColumn = 3;
+        m.options.sortAscending = ascending;
+        Load{api}.Interval();
+        m.TimerRefreshDisplayOn();
+        QStringList shown;
+        for (int i = 0; i < m.list().count(); ++i)
+            shown.append(m.list().at(i).caption + u' ' + m.list().at(i).subItems[2]);
+        ASSERT_EQ(Row(0).subItems[2], QStringLiteral("45.0%"));
+        for (int i = 1; i < m.list().count(); ++i)
+            EXPECT_LE(m.ListViewProcessesCompare(m.list().at(i - 1), m.list().at(i)), 0)
+                << (ascending ? "ascending: " : "descending: ") << shown.join(QStringLiteral(", ")).toStdString();
+    }
+}
+
+TEST_F(MonitorTest, TheFirstSampleAfterAPauseIsOnlyABaseline) {
+    struct Case {
+        const char* name;
+        void (*pause)(ProcessMonitor&, bool paused);
+    } const cases[] = {
+        {"the window hidden", [](ProcessMonitor& m, bool paused) { m.flags.windowVisible = !paused; }},
+        {"Profiles Refresh off", [](ProcessMonitor& m, bool paused) { m.options.profilesRefresh = !paused; }},
+    };
+    for (const Case& c : cases) {
+        monitor.reset();
+        api.SetProcessorCount(2);
+        api.AddProcess(100, QStringLiteral("/usr/bin/busy"));
+        api.AddProcess(101, QStringLiteral("/usr/bin/calm"));
+        ProcessMonitor& m = Started();
+        m.options.refreshIntervalMs = 500;
+        const Load load{api};
+        c.pause(m, true);
+        for (int tick = 0; tick < 10; ++tick) { // the CPU time goes on growing meanwhile
+            load.Interval();
+            m.TimerRefreshDisplayOn();
+        }
+        c.pause(m, false);
+        load.Interval();
+        m.TimerRefreshDisplayOn();
+        EXPECT_LE(ShareOfText(Row(100).subItems[2], kEnglish), 50.0f) << c.name << ": " << Row(100).subItems[2].toStdString();
+        EXPECT_LE(LastWritten(m.overallUsage), 55.0f) << c.name << ": no spike in the total";
+        load.Interval();
+        m.TimerRefreshDisplayOn();
+        EXPECT_EQ(Row(100).subItems[2], QStringLiteral("50.0%")) << c.name << ": the next tick measures again";
+        EXPECT_EQ(Row(101).subItems[2], QStringLiteral("5.0%")) << c.name;
+        EXPECT_FLOAT_EQ(LastWritten(m.overallUsage), 55.0f) << c.name;
+    }
+}
+
 TEST_F(MonitorTest, SamplesStartFromZeroAndDetailLabelsFollow) {
     api.AddProcess(100, QStringLiteral("/usr/bin/a")).userTime = 156300;
     ProcessMonitor& m = Monitor();
