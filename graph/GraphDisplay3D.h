@@ -156,7 +156,7 @@ public:
     void ShowAll();
     // Selects the whole data of the active item.
     void SelectAll();
-    // The wheel zoom about the last mouse position (every second wheel message zooms).
+    // The wheel zoom about the last mouse position, one step per wheel notch.
     void MouseWheelZoom(int delta);
     // The marker under the mouse, -1 for none.
     std::int64_t ActiveMarker() const { return activeMarker_; }
@@ -218,7 +218,6 @@ private:
     QObject* Container() { return parent() != nullptr ? parent() : this; }
     std::int64_t activeMarker_ = -1;
     int mouseX_ = 0, mouseY_ = 0;
-    bool firstWheel_ = false;
     bool movingMarker_ = false, movingSelection_ = false;
     bool mouseButtonLeft_ = false, mouseButtonRight_ = false, mouseButtonMiddle_ = false;
     void SetBarTag(int tag);

@@ -234,13 +234,7 @@ void TGraphDisplay3D::WheelEvent(QWheelEvent* event) {
             OnMouseWheel(this, delta);
         if (LogoVisible() || !AllowWheelZoom)
             return;
-        // One notch arrives twice (from the surface and from its parent): every second one zooms.
-        if (!firstWheel_) {
-            firstWheel_ = true;
-            return;
-        }
-        firstWheel_ = false;
-        MouseWheelZoom(delta);
+        MouseWheelZoom(delta); // a notch arrives once (the filter takes it): one notch, one step
     } catch (...) {
     }
 }

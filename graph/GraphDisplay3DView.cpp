@@ -231,7 +231,9 @@ void TGraphDisplay3D::Zoom() {
     const double e = (end - start) / length;
     const double target = length / (end - start);
     const int steps = AnimationSteps(AnimationDuration, 30);
-    if (!Animate || (Animations & gdaZoomSelection) == 0 || steps == 0) {
+    // A view of the selection's width already has nothing to zoom (and no fixed point): it goes
+    // straight to the selection, as without animation.
+    if (!Animate || (Animations & gdaZoomSelection) == 0 || steps == 0 || item->Zoom == target) {
         item->Zoom = target;
         SetScrollBar();
         SetScrollBarPosition(std::trunc(GetScrollBarMax() * a));
@@ -244,9 +246,14 @@ void TGraphDisplay3D::Zoom() {
     const double f = XPercentValue2ViewPercent(c);
     const std::int64_t startMs = QDateTime::currentMSecsSinceEpoch();
     const std::vector<double> zooms = EasedZoomSteps(item->Zoom, target, steps);
-    for (int i = 0; i < steps; ++i)
-        AnimationStep(*item, zooms[static_cast<std::size_t>(i)],
-                      [&] { return std::trunc(GetScrollBarMax() * c - GetScrollBarPageSize() * f); }, i + 1, 30, startMs);
+    for (int i = 0; i < steps; ++i) {
+        // The last step lands exactly where the zoom without animation does, so that a second
+        // "Zoom" on the same selection leaves the view as it is.
+        const bool last = i + 1 == steps;
+        AnimationStep(*item, last ? target : zooms[static_cast<std::size_t>(i)], [&] {
+            return std::trunc(last ? GetScrollBarMax() * a : GetScrollBarMax() * c - GetScrollBarPageSize() * f);
+        }, i + 1, 30, startMs);
+    }
 }
 
 void TGraphDisplay3D::ShowAll() {

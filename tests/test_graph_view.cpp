@@ -151,7 +151,7 @@ TEST(GraphView, AnimationsTakeTheirStepsAndEndOnTheTarget) {
     }
 }
 
-TEST(GraphView, TheWheelZoomsOnEverySecondMessage) {
+TEST(GraphView, OneWheelNotchIsOneZoomStep) {
     NEED_DISPLAY();
     Graph graph;
     int asked = 0;
@@ -160,21 +160,58 @@ TEST(GraphView, TheWheelZoomsOnEverySecondMessage) {
         EXPECT_EQ(std::abs(delta), 120);
     };
     QTest::mouseMove(graph.Surface(), QPoint(graph.Width() / 2, 50));
-    graph.Wheel(120);
-    EXPECT_EQ(graph.item->Zoom, 1) << "the first message is only noted";
-    graph.Wheel(120);
-    EXPECT_DOUBLE_EQ(graph.item->Zoom, 1.25);
-    EXPECT_EQ(graph.component.GetScrollBarMax(), 750);
-    EXPECT_EQ(asked, 2);
-    graph.item->Zoom = 1.1;
-    graph.Wheel(-120);
-    graph.Wheel(-120);
-    EXPECT_DOUBLE_EQ(graph.item->Zoom, 1) << "out from 1.1 stops at 1, not 0.825";
+    struct Notch {
+        int delta;
+        double zoom;
+        int maximum;
+    } const notches[] = {
+        {120, 1.25, 750},      // the first notch zooms
+        {120, 1.5625, 937},    // and the next one again
+        {-120, 1.171875, 703}, // the first notch of the other direction is not lost
+        {-120, 1, 600},        // out from 1.17 stops at 1, not 0.88
+        {-120, 1, 600},
+        {120, 1.25, 750},
+    };
+    for (const Notch& n : notches) {
+        graph.Wheel(n.delta);
+        EXPECT_DOUBLE_EQ(graph.item->Zoom, n.zoom) << "after a notch of " << n.delta;
+        EXPECT_EQ(graph.component.GetScrollBarMax(), n.maximum) << "after a notch of " << n.delta;
+    }
+    EXPECT_EQ(asked, 6);
     graph.component.AllowWheelZoom = false;
     graph.Wheel(120);
-    graph.Wheel(120);
-    EXPECT_DOUBLE_EQ(graph.item->Zoom, 1);
-    EXPECT_EQ(asked, 6) << "the event comes all the same";
+    EXPECT_DOUBLE_EQ(graph.item->Zoom, 1.25);
+    EXPECT_EQ(asked, 7) << "the event comes all the same";
+}
+
+TEST(GraphView, ASecondZoomOnTheSameSelectionLeavesTheView) {
+    NEED_DISPLAY();
+    struct Case {
+        bool animate;
+        double start, end;
+    } const cases[] = {
+        {false, 25, 50}, {true, 25, 50}, {true, 50, 100}, {true, 10, 35}, {true, 33.3, 41.7}, {true, 0, 12.5},
+        {true, 17, 29}, {true, 61, 67}, {true, 3, 97}, {true, 45.5, 46.5}, {true, 70, 90}, {true, 12.34, 56.78},
+    };
+    for (const Case& c : cases) {
+        Graph graph;
+        graph.component.Animate = c.animate;
+        graph.component.AnimationDuration = 90; // three steps
+        graph.item->StartupAnim = false;
+        graph.item->SelectionStart = c.start;
+        graph.item->SelectionEnd = c.end;
+        graph.component.Zoom();
+        const double zoom = graph.item->Zoom;
+        const int maximum = graph.component.GetScrollBarMax();
+        const int position = graph.component.GetScrollBarPosition();
+        const double first = graph.item->FPosition;
+        EXPECT_NEAR(position, std::trunc(maximum * c.start / 100), 1) << c.start << " ... " << c.end;
+        graph.component.Zoom();
+        EXPECT_EQ(graph.item->Zoom, zoom) << c.animate << " " << c.start << " ... " << c.end;
+        EXPECT_EQ(graph.component.GetScrollBarMax(), maximum) << c.animate << " " << c.start << " ... " << c.end;
+        EXPECT_EQ(graph.component.GetScrollBarPosition(), position) << c.animate << " " << c.start << " ... " << c.end;
+        EXPECT_EQ(graph.item->FPosition, first) << c.animate << " " << c.start << " ... " << c.end;
+    }
 }
 
 TEST(GraphView, MouseSelectionGlobalAndPerCurve) {
