@@ -4,6 +4,7 @@
 #include "engine/MessageStrings.h"
 #include "engine/PriorityClass.h"
 #include "engine/ProcessMonitor.h"
+#include "engine/ShutdownTimes.h"
 #include "util/DateTimeText.h"
 #include "util/ElapsedText.h"
 
@@ -18,15 +19,10 @@ bool IsRunning(ProcessApi& api, const ProcessHandle& handle) {
     return handle && api.GetExitCodeProcess(handle, exitCode) && exitCode == STILL_ACTIVE;
 }
 
-double LocalNow() {
-    const QDateTime now = QDateTime::currentDateTime();
-    return DaysOf(now.date(), now.time());
-}
-
 } // namespace
 
 Optimizer::Optimizer(ProcessMonitor& monitor, EngineHost& host, const MessageStrings& strings)
-    : now(LocalNow), monitor_(monitor), host_(host), strings_(strings) {}
+    : now([&monitor] { return monitor.now(); }), monitor_(monitor), host_(host), strings_(strings) {}
 
 const QString& Optimizer::OwnExecutable() {
     if (!ownExecutableKnown_) {
@@ -68,6 +64,7 @@ void Optimizer::ProcessesOptimizeNT() {
     ++monitor_.optimizerPass;
     monitor_.optimizerSamples = SamplingNeeded();
     skipped_.clear();
+    shutdownsCame_.clear();
     Pid current = 0;
     try {
         api.EnumProcesses(pids_);
@@ -96,6 +93,10 @@ void Optimizer::ProcessesOptimizeNT() {
             }
             CheckShutdownTime(pid, monitor_.table()[pid]);
         }
+        // The one-off times that came have ended what ran then: they are over.
+        for (const QString& executable : shutdownsCame_)
+            if (const IniResult result = monitor_.EndOneOffShutdown(executable, now()); !result)
+                host_.MessageBox(result.error, MessageKind::Error);
         // The detail labels follow every pass, also one that handled no process in full.
         if (monitor_.flags.windowVisible && !skipped_.empty()) {
             const int selected = monitor_.list().SelectedIndex();
@@ -368,9 +369,11 @@ void Optimizer::CheckShutdownTime(Pid pid, TProcess& record) {
         const QTime set = TimeOfDays(record.ShutDownTime);
         const QTime time = TimeOfDays(current);
         due = set.hour() == time.hour() && set.minute() == time.minute() && time.second() >= set.second();
-    } else if (current > record.ShutDownTime) {
+    } else if (OneOffTimeCame(record, current)) {
         due = true;
         record.ShutDownTime = 0;
+        if (!shutdownsCame_.contains(record.Name))
+            shutdownsCame_.append(record.Name); // other processes holding it this pass still end
     }
     if (!due)
         return;

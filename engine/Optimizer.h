@@ -3,6 +3,7 @@
 // sense and shutdown times, one pass over every running process per timer tick.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -29,7 +30,7 @@ public:
     Optimizer(ProcessMonitor& monitor, EngineHost& host, const MessageStrings& strings);
 
     OptimizerOptions options;
-    // The current local date-time as days since 1899-12-30 (replaceable for tests).
+    // The current local date-time as days since 1899-12-30: the monitor's (replaceable for tests).
     std::function<double()> now;
     // Writes the diagnostic dump for the PID being handled (set by the owner; nothing without one).
     std::function<void(Pid)> dump;
@@ -68,6 +69,7 @@ private:
     const MessageStrings& strings_;
     std::vector<Pid> pids_;
     std::vector<Pid> skipped_; // processes this pass left alone
+    QStringList shutdownsCame_; // executables whose one-off shutdown time came in this pass
     QString ownExecutable_;
     Pid foreground_ = 0; // the foreground process of this pass, while boosting
     bool ownExecutableKnown_ = false;

@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -91,6 +92,8 @@ public:
     // it; without it the display refresh leaves the optimizer's samples alone.
     bool optimizerSamples = true;
     int processorCount = 1;
+    // The local date-time now, as days since 30 December 1899 (replaceable for tests).
+    std::function<double()> now;
     UsageRing overallUsage;
     UsageRing processUsage;
 
@@ -155,6 +158,9 @@ public:
     void ProcessesRestorePriorities();
     void CleanUp1Click();
     void TimerCleanUpTimer();
+    // A one-off shutdown time of `executable` came (by `now`): it goes from the records of that
+    // executable that still hold it and from the settings file, when the file's one has come.
+    IniResult EndOneOffShutdown(const QString& executable, double now);
     // One switch for the optimization cycle and the display refresh scan together.
     void SwitchKelvane();
     // The error texts of the priority and terminate commands, with the system's text.

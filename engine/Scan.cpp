@@ -8,6 +8,7 @@
 #include "engine/Privileges.h"
 #include "engine/ProcessMonitor.h"
 #include "engine/RowTexts.h"
+#include "engine/ShutdownTimes.h"
 #include "settings/ValueCodec.h"
 #include "util/ElapsedText.h"
 #include "util/FileVersion.h"
@@ -32,7 +33,7 @@ const QStringList& ProcessListColumns() {
 
 ProcessMonitor::ProcessMonitor(ProcessApi& api, EngineHost& host, const MessageStrings& strings,
                                const QString& settingsPath, std::size_t ringLength, const QLocale& locale)
-    : overallUsage(ringLength), processUsage(ringLength), api_(api), host_(host), strings_(strings),
+    : now(LocalNowDays), overallUsage(ringLength), processUsage(ringLength), api_(api), host_(host), strings_(strings),
       settings_(settingsPath), locale_(locale), table_(api.PidLimit()) {
     processorCount = api.GetNumberOfProcessors();
     systemPid_ = api.SystemPid();
@@ -171,6 +172,11 @@ void ProcessMonitor::LoadProfile(TProcess& record, std::optional<std::uint64_t> 
     record.CPUAffinity = SignExtendAffinity(static_cast<std::uint32_t>(ReadIniInteger(read("Affinity"), affinityDefault)));
     record.ShutDownTime = ReadIniDateTime(read("Shutdown time"), 0, locale_);
     record.DailyShutDown = ReadIniBool(read("Shutdown daily"), false);
+    // A one-off time that came before the process was found is over: it ends no later process.
+    if (const double current = now(); OneOffTimeCame(record, current)) {
+        record.ShutDownTime = 0;
+        EndOneOffShutdown(section, current); // a refused write is tried again at the next discovery
+    }
     record.Managed = true;
 }
 

@@ -47,6 +47,7 @@ protected:
         api.SetSelfPid(kSelf);
         api.AddProcess(kSelf, kSelfPath);
         monitor.AcquireLibrary();
+        monitor.now = [this] { return clock; };
         optimizer.now = [this] { return clock; };
         optimizer.options.boostIndex = 3; // Above Normal
         host.flag = &monitor.flags.affinityListUpdate;
@@ -326,6 +327,92 @@ TEST_F(OptimizerTest, OneOffShutdownOnceAndCleared) {
     EXPECT_FALSE(api.Find(100)->exited);
 }
 
+TEST_F(OptimizerTest, AOneOffTimeEndsWhatRanWhenItCameAndNoProcessAfter) {
+    const QString once = QStringLiteral("/usr/bin/once");
+    auto storedTime = [this, &once] { return IniFile(settingsPath).KeyExists(once, QStringLiteral("Shutdown time")); };
+    // The user gives 100 a time an hour ahead; the window saves it (100 is not managed).
+    Add(100, "/usr/bin/once");
+    Add(200, "/usr/bin/keep");
+    monitor.GetProcessesOnNT();
+    Record(100).ShutDownTime = clock + 1.0 / 24;
+    IniBatch saved;
+    saved.Write(once, QStringLiteral("Shutdown time"), IniDateTimeText(Record(100).ShutDownTime, QLocale(QStringLiteral("en_US"))));
+    saved.Write(once, QStringLiteral("Shutdown daily"), QStringLiteral("0"));
+    ASSERT_TRUE(IniFile(settingsPath).Apply(saved));
+    Add(101, "/usr/bin/once"); // started before the time: it reads the time when it is listed
+    monitor.GetProcessesOnNT();
+    ASSERT_EQ(Record(101).ShutDownTime, Record(100).ShutDownTime);
+    Pass();
+    EXPECT_FALSE(api.Find(100)->exited);
+    clock += 2.0 / 24;
+    Pass();
+    EXPECT_TRUE(api.Find(100)->exited) << "running when it came";
+    EXPECT_TRUE(api.Find(101)->exited) << "running when it came, too";
+    EXPECT_FALSE(api.Find(200)->exited);
+    EXPECT_FALSE(storedTime()) << "the time is over";
+    EXPECT_FALSE(IniFile(settingsPath).KeyExists(once, QStringLiteral("Shutdown daily")));
+    EXPECT_FALSE(monitor.table()[100].Managed);
+
+    // Started after the time, in this run and after restarts, with and without the time left in
+    // the file (Kelvane was not running when it came, or could not write the file).
+    struct Later {
+        const char* what;
+        bool restart;
+        bool timeLeftInFile;
+    } const laters[] = {{"this run", false, false}, {"after a restart", true, false},
+                        {"after a restart, the time left in the file", true, true}};
+    Pid pid = 102;
+    for (const Later& later : laters) {
+        SCOPED_TRACE(later.what);
+        if (later.timeLeftInFile)
+            ASSERT_TRUE(IniFile(settingsPath).WriteString(once, QStringLiteral("Shutdown time"),
+                                                          IniDateTimeText(clock - 1.0 / 24, QLocale(QStringLiteral("en_US")))));
+        std::unique_ptr<ProcessMonitor> restarted;
+        std::unique_ptr<Optimizer> restartedOptimizer;
+        ProcessMonitor* m = &monitor;
+        Optimizer* o = &optimizer;
+        api.AddProcess(pid, once);
+        if (later.restart) {
+            restarted = std::make_unique<ProcessMonitor>(api, host, strings, settingsPath, 8, QLocale(QStringLiteral("en_US")));
+            restarted->now = [this] { return clock; };
+            restartedOptimizer = std::make_unique<Optimizer>(*restarted, host, strings);
+            m = restarted.get();
+            o = restartedOptimizer.get();
+            m->StartUp();
+        } else {
+            m->ProcessesScan(true);
+        }
+        m->GetProcessesOnNT();
+        for (int i = 0; i < 3; ++i) {
+            o->ProcessesOptimizeNT();
+            clock += 1.0 / 24 / 60;
+        }
+        EXPECT_FALSE(api.Find(pid)->exited);
+        EXPECT_EQ(m->table()[pid].ShutDownTime, 0.0);
+        EXPECT_EQ(m->list().at(m->FindItem(pid)).subItems[9], QStringLiteral("Run always."));
+        EXPECT_FALSE(storedTime());
+        EXPECT_FALSE(m->table()[pid].Managed) << "no section of its own was left behind";
+        ++pid;
+    }
+    EXPECT_TRUE(host.boxes.isEmpty()) << host.boxes.join(u'\n').toStdString();
+}
+
+TEST_F(OptimizerTest, AOneOffTimeInAProfileLeavesTheProfile) {
+    const QString once = QStringLiteral("/usr/bin/managed once");
+    IniBatch profile;
+    profile.Write(once, QStringLiteral("Priority"), QStringLiteral("128"));
+    profile.Write(once, QStringLiteral("Shutdown time"), IniDateTimeText(clock + 1.0 / 24, QLocale(QStringLiteral("en_US"))));
+    profile.Write(once, QStringLiteral("Shutdown daily"), QStringLiteral("0"));
+    ASSERT_TRUE(IniFile(settingsPath).Apply(profile));
+    Add(100, "/usr/bin/managed once");
+    monitor.GetProcessesOnNT();
+    ASSERT_TRUE(Record(100).Managed);
+    clock += 2.0 / 24;
+    Pass();
+    EXPECT_TRUE(api.Find(100)->exited);
+    EXPECT_EQ(IniFile(settingsPath).Keys(once), QStringList{QStringLiteral("Priority")});
+}
+
 // ---- A record belongs to one process -------------------------------------------------------------
 
 TEST_F(OptimizerTest, AReusedPidIsReadAsANewProcess) {
@@ -432,7 +519,7 @@ TEST_F(OptimizerTest, KelvaneNeverEndsItself) {
         QString value;
     };
     const Case cases[] = {{"AutoKill", QStringLiteral("1")},
-                          {"Shutdown time", IniDateTimeText(clock - 1.0 / 24, QLocale(QStringLiteral("en_US")))}};
+                          {"Shutdown time", IniDateTimeText(clock + 1.0 / 24, QLocale(QStringLiteral("en_US")))}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         QFile::remove(settingsPath);
@@ -442,6 +529,7 @@ TEST_F(OptimizerTest, KelvaneNeverEndsItself) {
         ASSERT_TRUE(IniFile(settingsPath).WriteString(kSelfPath, QLatin1String(c.key), c.value));
         Add(101, "/usr/bin/other");
         monitor.GetProcessesOnNT();
+        clock += 2.0 / 24; // the time has come
         Pass();
         EXPECT_FALSE(api.Find(kSelf)->exited);
         EXPECT_EQ(api.Log().filter(QStringLiteral("TerminateProcess %1 ").arg(kSelf)).size(), 0);
