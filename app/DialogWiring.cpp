@@ -56,8 +56,10 @@ WizardHost MakeWizardHost(TFormMain& window, const Dialogs& dialogs) {
 
 void WireDialogs(TFormMain& window, const Dialogs& dialogs) {
     TFormMain::DialogHooks& hooks = window.dialogs;
-    if (TFormSetShutdownDateTime* shutdown = dialogs.shutdownTime)
+    if (TFormSetShutdownDateTime* shutdown = dialogs.shutdownTime) {
         hooks.setShutdownTime = [shutdown](Pid pid) { shutdown->SetShutdownTimeProcess(pid); };
+        hooks.shutdownTimeRemoved = [shutdown] { return shutdown->RemovedSetting(); };
+    }
     if (TFormProcessInformation* information = dialogs.processInformation)
         hooks.showProcessInformation = [information, &window](Pid pid) {
             information->LoadProcessInformation(pid);

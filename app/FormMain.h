@@ -68,6 +68,7 @@ public:
     // The dialogs, opened by the commands; the program entry sets them (app/DialogWiring.h).
     struct DialogHooks {
         std::function<void(Pid)> setShutdownTime;        // the shutdown-time dialog, modally
+        std::function<bool()> shutdownTimeRemoved;       // whether "Remove Setting" closed it last
         std::function<void(Pid)> showProcessInformation; // the process information window, modally
         std::function<void()> showSettings;              // the settings dialog, modally
         std::function<void()> showWizard;                // a new configuration wizard, modally

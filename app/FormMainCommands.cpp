@@ -8,6 +8,7 @@
 #include "engine/ProcessMonitor.h"
 #include "engine/RowTexts.h"
 #include "engine/SaveSettings.h"
+#include "engine/ShutdownTimes.h"
 #include "update/PublisherUrls.h"
 #include "util/FileName.h"
 
@@ -61,7 +62,15 @@ void TFormMain::SetShutdownTime1Click() {
     if (row >= 0 && monitor_->table().InRange(static_cast<Pid>(pid)))
         list.at(row).subItems[9] = ShutdownText(monitor_->table()[static_cast<Pid>(pid)], strings_);
     model_->Refresh();
-    ButtonSaveClick();
+    IniBatch batch = SettingsBatch(CurrentPreferences(), *monitor_);
+    // "Remove Setting": the executable's stored time goes too, also for a process that is not
+    // managed (whose save writes nothing of it).
+    if (dialogs.shutdownTimeRemoved && dialogs.shutdownTimeRemoved())
+        if (const TProcess* record = monitor_->table().Find(static_cast<Pid>(pid)))
+            DeleteShutdownKeys(batch, record->Name);
+    const IniResult result = monitor_->settings().Apply(batch);
+    if (!result)
+        ShowError(result.error);
 }
 
 void TFormMain::Query1Click() {

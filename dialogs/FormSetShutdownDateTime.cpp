@@ -97,6 +97,7 @@ TFormSetShutdownDateTime::TFormSetShutdownDateTime(ProcessTable& table, QWidget*
 
 void TFormSetShutdownDateTime::SetShutdownTimeProcess(Pid pid) {
     PID = pid;
+    removed_ = false;
     if (parentWidget() != nullptr)
         move(parentWidget()->geometry().center() - rect().center());
     exec();
@@ -141,6 +142,9 @@ void TFormSetShutdownDateTime::ApplyChanges() {
     record.DailyShutDown = CheckBoxDaily->isChecked();
 }
 
-void TFormSetShutdownDateTime::RemoveSettings() { Record().ShutDownTime = 0; }
+void TFormSetShutdownDateTime::RemoveSettings() {
+    Record().ShutDownTime = 0;
+    removed_ = true; // the main window's save then removes the stored time as well
+}
 
 } // namespace kelvane

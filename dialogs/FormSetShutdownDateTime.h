@@ -36,6 +36,8 @@ public:
     void ApplyChanges();
     void RemoveSettings();
     void CheckBoxDailyClick();
+    // Whether "Remove Setting" closed the dialog the last time it was shown.
+    bool RemovedSetting() const { return removed_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -44,6 +46,7 @@ private:
     TProcess& Record() { return table_[PID]; }
 
     ProcessTable& table_;
+    bool removed_ = false;
 };
 
 } // namespace kelvane

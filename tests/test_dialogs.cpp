@@ -155,6 +155,49 @@ TEST_F(DialogTest, RemoveKeepsDailyAndTheRowRunsAlways) {
     EXPECT_EQ(list.at(list.FindItem(40)).subItems[9], QStringLiteral("Run always."));
 }
 
+TEST_F(DialogTest, RemoveSettingTakesTheStoredTimeOutOfTheFile) {
+    Settings("[/usr/bin/kept]\nPriority=128\n");
+    api.AddProcess(40, QStringLiteral("/usr/bin/tool"));
+    api.AddProcess(41, QStringLiteral("/usr/bin/kept"));
+    StartShown();
+    Wire();
+    shutdown->now = [] { return QDateTime::currentDateTime().addDays(1); };
+    struct Case {
+        const char* name;
+        Pid pid;
+        const char* section;
+        QStringList keysLeft;
+    } const cases[] = {
+        {"not managed", 40, "/usr/bin/tool", {}},
+        {"managed", 41, "/usr/bin/kept", {QStringLiteral("Priority"), QStringLiteral("AutoKill"), QStringLiteral("Tabu"),
+                                          QStringLiteral("Static"), QStringLiteral("Affinity")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString section = QLatin1String(c.section);
+        ASSERT_EQ(window->monitor().table()[c.pid].Managed, c.pid == 41);
+        Select(c.pid);
+        WhenShown<TFormSetShutdownDateTime>(
+            [](TFormSetShutdownDateTime& d) { d.findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click(); });
+        window->SetShutdownTime1Click();
+        ASSERT_TRUE(IniFile(settingsPath).KeyExists(section, QStringLiteral("Shutdown time")));
+        WhenShown<TFormSetShutdownDateTime>([](TFormSetShutdownDateTime& d) {
+            d.findChild<QPushButton*>(QStringLiteral("ButtonRemoveSettings"))->click();
+        });
+        window->SetShutdownTime1Click();
+        const ProcessList& list = window->monitor().list();
+        EXPECT_EQ(list.at(list.FindItem(c.pid)).subItems[9], QStringLiteral("Run always."));
+        EXPECT_EQ(IniFile(settingsPath).Keys(section), c.keysLeft) << "only the two shutdown keys go";
+    }
+    // The next process of the executable that was not managed is neither ended nor managed.
+    api.AddProcess(42, QStringLiteral("/usr/bin/tool"));
+    window->Refresh1Click();
+    window->TimerRefreshDisplayOn();
+    EXPECT_EQ(window->monitor().table()[42].ShutDownTime, 0.0);
+    EXPECT_FALSE(window->monitor().table()[42].Managed);
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(u'\n').toStdString();
+}
+
 // ---- Settings dialog ----
 
 TEST_F(DialogTest, AutostartThenCancelLeavesNoEntry) {
