@@ -40,7 +40,13 @@ WizardHost MakeWizardHost(TFormMain& window, const Dialogs& dialogs) {
         if (settings != nullptr)
             settings->CheckBoxStartMinimized->setChecked(minimized);
     };
-    host.autostart = dialogs.autostart;
+    if (dialogs.autostart)
+        host.autostart = [autostart = dialogs.autostart, settings](bool on, QString* error) {
+            const bool switched = autostart(on, error);
+            if (settings != nullptr)
+                settings->ShowAutostartEntry(); // its box, and so its saved option, follow the entry
+            return switched;
+        };
     host.optimizerOn = [&window] { return window.settingsGroup().CheckBoxOptimize->isChecked(); };
     host.turnOn = [&window] {
         window.settingsGroup().CheckBoxOptimize->setChecked(true);

@@ -90,6 +90,7 @@ int main(int argc, char* argv[]) {
     const kelvane::DialogServices services = kelvane::DialogServices::Desktop();
     auto autostart = [executable](bool on, QString* error) { return kelvane::SetAutostart(on, executable, error); };
     kelvane::TFormSettings formSettings(settingsPath, autostart, services);
+    formSettings.autostartExists = [] { return kelvane::AutostartEnabled(); };
     kelvane::TAboutBox aboutBox(formSettings, settingsPath, formMain.OwnVersionText(), services);
     kelvane::TFormSetShutdownDateTime formSetShutdownDateTime(formMain.monitor().table(), &formMain);
     kelvane::TFormProcessInformation formProcessInformation(api, [&formMain](kelvane::Pid pid) {

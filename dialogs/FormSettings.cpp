@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "engine/FlagScope.h"
 #include "settings/IniFile.h"
 #include "settings/Preferences.h"
 
@@ -46,6 +47,20 @@ TFormSettings::TFormSettings(const QString& settingsPath, Autostart autostart, D
 
     connect(CheckBoxAutoStart, &QCheckBox::toggled, this, [this] { CheckBoxAutoStartClick(); });
     LoadSettings(); // FormCreate
+    entryAtOpen_ = CheckBoxAutoStart->isChecked();
+}
+
+void TFormSettings::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    ShowAutostartEntry();
+    entryAtOpen_ = autostartExists ? autostartExists() : CheckBoxAutoStart->isChecked();
+}
+
+void TFormSettings::ShowAutostartEntry() {
+    if (!autostartExists)
+        return;
+    const FlagScope following(followingEntry_);
+    CheckBoxAutoStart->setChecked(autostartExists());
 }
 
 void TFormSettings::LoadSettings() {
@@ -70,8 +85,13 @@ bool TFormSettings::SaveSettings() {
 }
 
 void TFormSettings::CheckBoxAutoStartClick() {
+    if (!followingEntry_)
+        SwitchAutostart(CheckBoxAutoStart->isChecked());
+}
+
+void TFormSettings::SwitchAutostart(bool on) {
     QString error;
-    if (autostart_ && !autostart_(CheckBoxAutoStart->isChecked(), &error) && services_.messageBox)
+    if (autostart_ && !autostart_(on, &error) && services_.messageBox)
         services_.messageBox(this, QMessageBox::Critical, error, QMessageBox::Ok);
 }
 
@@ -81,7 +101,16 @@ void TFormSettings::ButtonSaveClick() {
 }
 
 void TFormSettings::ButtonCancelClick() {
-    LoadSettings();
+    // The other options as the file holds them; the entry as it was when the dialog opened (the
+    // file's "Start with Windows" need not say so: the wizard, or a fresh file).
+    const bool entryNow = autostartExists ? autostartExists() : CheckBoxAutoStart->isChecked();
+    {
+        const FlagScope following(followingEntry_);
+        LoadSettings();
+        CheckBoxAutoStart->setChecked(entryAtOpen_);
+    }
+    if (entryNow != entryAtOpen_)
+        SwitchAutostart(entryAtOpen_);
     reject();
 }
 

@@ -216,6 +216,39 @@ TEST_F(DialogTest, AutostartThenCancelLeavesNoEntry) {
     EXPECT_FALSE(dialog.CheckBoxAutoStart->isChecked());
 }
 
+TEST_F(DialogTest, TheAutostartBoxShowsTheEntryAndCancelPutsItBack) {
+    struct Case {
+        const char* name;
+        QByteArray settings;
+        bool entry; // the entry is there when the dialog opens
+    } const cases[] = {
+        {"a fresh file, no entry", QByteArray("\xFF\xFE", 2), false},
+        {"the option off, no entry", "[Preferences]\nStart with Windows=0\n", false},
+        {"the option off, an entry (made by the wizard)", "[Preferences]\nStart with Windows=0\n", true},
+        {"a fresh file, an entry", QByteArray("\xFF\xFE", 2), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Settings(c.settings);
+        SetAutostart(c.entry, QStringLiteral("/opt/kelvane/kelvane"), nullptr);
+        TFormSettings dialog(settingsPath, autostart, dialogServices);
+        dialog.autostartExists = [] { return AutostartEnabled(); };
+        dialog.show();
+        EXPECT_EQ(dialog.CheckBoxAutoStart->isChecked(), c.entry) << "the box shows the entry";
+        EXPECT_EQ(AutostartEnabled(), c.entry) << "showing it switches nothing";
+        dialog.CheckBoxAutoStart->setChecked(!c.entry);
+        EXPECT_EQ(AutostartEnabled(), !c.entry) << "a click switches it at once";
+        dialog.ButtonCancelClick();
+        EXPECT_EQ(AutostartEnabled(), c.entry) << "Cancel puts it back";
+        EXPECT_EQ(dialog.CheckBoxAutoStart->isChecked(), c.entry);
+        dialog.show(); // again, and Cancel without a change
+        dialog.ButtonCancelClick();
+        EXPECT_EQ(AutostartEnabled(), c.entry);
+        EXPECT_TRUE(boxes.isEmpty()) << boxes.join(u'\n').toStdString();
+    }
+    SetAutostart(false, QString(), nullptr);
+}
+
 TEST_F(DialogTest, SaveWritesTheFourOptions) {
     TFormSettings dialog(settingsPath, autostart, dialogServices);
     dialog.CheckBoxStartMinimized->setChecked(true);
@@ -383,6 +416,32 @@ TEST_F(DialogTest, WizardFinishMarksTheShellTheSystemAndKelvane) {
     EXPECT_FALSE(window->settingsGroup().CheckBoxOptimize->isChecked()); // "Turn Kelvane On?" cancelled
     EXPECT_EQ(SettingsText().size(), 2); // the last confirmation cancelled: nothing written
     EXPECT_TRUE(QFile::exists(AutostartEntryPath()));
+    SetAutostart(false, QString(), nullptr);
+}
+
+TEST_F(DialogTest, AfterTheWizardTheAutostartBoxShowsItsEntry) {
+    Settings(QByteArray("\xFF\xFE", 2)); // the first run
+    StartShown();
+    Wire();
+    settingsDialog->autostartExists = [] { return AutostartEnabled(); };
+    answers = {QMessageBox::Ok, QMessageBox::Cancel, QMessageBox::Ok}; // shell warning, turn on, save
+    WizardParts parts;
+    Dialogs d{settingsDialog.get(), nullptr, shutdown.get(), settingsPath, QStringLiteral("/opt/kelvane/kelvane"),
+              dialogServices, autostart};
+    TFormWizzard wizard(parts.strings, settingsPath, QStringLiteral("openbox"), QStringLiteral("/nonexistent/openbox"),
+                        MakeWizardHost(*window, d), dialogServices);
+    ASSERT_TRUE(wizard.CheckBoxAutoStart->isChecked());
+    wizard.Finish();
+    ASSERT_TRUE(AutostartEnabled());
+    EXPECT_EQ(IniFile(settingsPath).ReadString(QStringLiteral("Preferences"), QStringLiteral("Start with Windows")),
+              QStringLiteral("1"));
+    settingsDialog->show();
+    EXPECT_TRUE(settingsDialog->CheckBoxAutoStart->isChecked());
+    settingsDialog->CheckBoxAutoStart->setChecked(false); // one click removes it
+    EXPECT_FALSE(AutostartEnabled());
+    settingsDialog->ButtonCancelClick();
+    EXPECT_TRUE(AutostartEnabled());
+    EXPECT_TRUE(settingsDialog->CheckBoxAutoStart->isChecked());
     SetAutostart(false, QString(), nullptr);
 }
 
