@@ -146,7 +146,10 @@ EOF
     check "the other child is back at nice 3" nice_is "$other" 3
 }
 
-# A one-off shutdown time: the child lives until its time and is ended when it comes.
+# A one-off shutdown time: the child lives until its time and is ended when it comes; then the
+# time is over: it leaves the settings, and a child of the same program started afterwards lives,
+# also after a new start of kelvane.
+no_shutdown_time() { ! read_ini | grep -q '^Shutdown time='; }
 scenario_shutdowntime() {
     cp "$CHILD" "$scratch/timed child"
     spawn "$scratch/timed child" threads 1
@@ -170,6 +173,16 @@ EOF
     check "the child lives until its time" holds "$until_due" running "$timed"
     check "the child is ended when its time comes" wait_for 15000 ended "$timed"
     check "the other child lives on" running "$other"
+    check "the time is gone from the settings" wait_for 5000 no_shutdown_time
+    spawn "$scratch/timed child" threads 1
+    later=$child
+    check "a child of the program started afterwards lives" holds 3000 running "$later"
+    check "kelvane ends on SIGTERM" stop_kelvane
+    start_kelvane
+    check "the icon is docked (kelvane is up again)" wait_for 20000 tray_panel
+    check "after a new start the later child still lives" holds 3000 running "$later"
+    spawn "$scratch/timed child" threads 1
+    check "and so does one started now" holds 3000 running "$child"
     check "kelvane ends on SIGTERM" stop_kelvane
 }
 
