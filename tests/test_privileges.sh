@@ -13,7 +13,7 @@ skip() { echo "skipped: $*"; exit 77; }
 for tool in useradd userdel setpriv prlimit unshare nice; do
     command -v $tool >/dev/null 2>&1 || skip "$tool is missing"
 done
-unshare --pid --fork --mount-proc true 2>/dev/null || skip "no private PID namespace here"
+reason=$("$(dirname "$0")/in-pid-namespace.sh" --check) || skip "$reason"
 
 work=$(mktemp -d /tmp/kelvane-priv.XXXXXX)
 member=kvtm$$

@@ -15,8 +15,8 @@ for tool in xvfb-run Xvfb openbox trayer xdotool xprop iconv; do
         exit 77
     fi
 done
-if ! unshare --pid --fork --mount-proc true 2>/dev/null; then
-    echo "skipped: no private PID namespace here (unshare --pid needs root or user namespaces)"
+if ! reason=$("$here/../in-pid-namespace.sh" --check); then
+    echo "skipped: $reason"
     exit 77
 fi
 exec env KELVANE_E2E_NAMESPACE=1 unshare --pid --fork --mount-proc --kill-child sh -c '"$@" & wait $!' sh \
