@@ -72,10 +72,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${KELVANE_PUBLISHER_URL}/Kelvane/index.html")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt loads the X platform plugin at run time, which dpkg-shlibdeps cannot see; addgroup is the
-# postinst's way where systemd-sysusers is missing.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, adduser")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6")
+# Qt loads its plugins at run time, which dpkg-shlibdeps cannot see: the SVG image and icon engine
+# plugins (libqt6svg6) draw the tray, window and list icons, which stay empty without them; the X
+# platform plugin comes with libqt6gui6, the others with qt6-qpa-plugins. addgroup is the postinst's
+# way where systemd-sysusers is missing.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-qpa-plugins, adduser")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${pkg_src}/postinst ${pkg_src}/prerm ${pkg_src}/postrm
     ${pkg_src}/conffiles)

@@ -16,10 +16,6 @@ done
 dpkg-query -W -f='${Status}' kelvane 2>/dev/null | grep -q 'installed\|config-files' &&
     skip "a kelvane package is already installed"
 getent group kelvane >/dev/null && skip "a kelvane group already exists"
-for dep in qt6-qpa-plugins adduser; do
-    dpkg-query -W -f='${Status}' $dep 2>/dev/null | grep -q 'install ok installed' ||
-        skip "$dep is not installed (the test installs no packages from the network)"
-done
 
 work=$(mktemp -d /tmp/kelvane-pkg.XXXXXX)
 installed=0
@@ -42,6 +38,12 @@ check() { # NAME COMMAND...
 cpack -G DEB -B "$work" --config "$build/CPackConfig.cmake" > "$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log"; echo "cpack failed"; exit 1; }
 deb=$(ls "$work"/kelvane_*_amd64.deb)
+# The names of the package's dependencies, one a line (versions and alternatives left out).
+depends=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/[|(].*//; s/ //g')
+for dep in $depends; do
+    dpkg-query -W -f='${Status}' "$dep" 2>/dev/null | grep -q 'install ok installed' ||
+        skip "$dep is not installed (the test installs no packages from the network)"
+done
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' > "$work/contents"
 
 # The maintainer scripts where systemd-sysusers is missing: postinst falls back to addgroup, and
@@ -73,6 +75,16 @@ check SystemSettingsConffile grep -qx /etc/kelvane/kelvane.ini /var/lib/dpkg/inf
 # The version check fails against a closed port of 127.0.0.1; the own version is printed first.
 check KelvanectlVersion sh -c '/usr/bin/kelvanectl version --url http://127.0.0.1:9/ | grep -qx "own version: [0-9.]*"'
 check ShlibDepends sh -c "dpkg-deb -f '$deb' Depends | grep -q 'libqt6widgets6 (>='"
+# The Qt plugins that kelvane loads at run time, which dpkg-shlibdeps cannot see: without the X
+# platform plugin it cannot start on X11, without the SVG ones the tray and list icons are empty.
+qt_plugins=$(pkg-config --variable=libdir Qt6Core 2>/dev/null || echo /usr/lib/x86_64-linux-gnu)/qt6/plugins
+depended_on() { # PLUGIN: the package that holds it is one of the package's dependencies
+    owner=$(dpkg -S "$qt_plugins/$1" | cut -d: -f1) || return 1
+    echo "$depends" | grep -qx "$owner" || { echo "$owner holds $1 but is no dependency"; return 1; }
+}
+for plugin in platforms/libqxcb.so imageformats/libqsvg.so iconengines/libqsvgicon.so; do
+    check "PluginDepends_${plugin%%/*}" depended_on "$plugin"
+done
 for size in 16 22 24 32 48 64 128 256; do
     check Icon${size} sh -c "file /usr/share/icons/hicolor/${size}x${size}/apps/kelvane.png | grep -q '${size} x ${size}'"
 done
@@ -97,7 +109,11 @@ fi
 # The system unit's command runs with the installed settings file (a few cycles, in a private PID
 # namespace so that it reaches nothing of the machine's).
 exec_start=$(sed -n 's/^ExecStart=//p' /lib/systemd/system/kelvane-optimizer.service)
-check SystemUnitCommand unshare --pid --fork --mount-proc $exec_start --cycles 3
+if namespace=$("$src/tests/in-pid-namespace.sh" --check); then
+    check SystemUnitCommand unshare --pid --fork --mount-proc $exec_start --cycles 3
+else
+    echo "SystemUnitCommand: skipped ($namespace)"
+fi
 
 # kelvane from /usr/bin shows its window: the virtual display outside, the program in a private
 # PID namespace inside (xvfb-run cannot be PID 1 of a namespace), with a fresh home.
@@ -119,7 +135,12 @@ for i in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
 kill -0 $pid 2>/dev/null && { echo "kelvane did not end on SIGTERM"; kill -KILL $pid; exit 1; }
 [ $shown = 1 ] || { echo "the window did not show"; exit 1; }
 EOF
-"$src/tests/run-under-x.sh" unshare --pid --fork --mount-proc sh "$work/window.sh" "$home" > "$work/window.log" 2>&1
+if [ -n "$namespace" ]; then
+    echo "$namespace" > "$work/window.log"
+    (exit 77)
+else
+    "$src/tests/run-under-x.sh" unshare --pid --fork --mount-proc sh "$work/window.sh" "$home" > "$work/window.log" 2>&1
+fi
 case $? in
     0) echo "WindowFromUsrBin: ok" ;;
     77) echo "WindowFromUsrBin: skipped ($(cat "$work/window.log"))" ;;
