@@ -4,7 +4,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -100,6 +102,35 @@ std::string TestChildPath() {
     std::string dir = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string();
     dir = dir.substr(0, dir.rfind('/'));
     return dir + "/kelvane_test_child";
+}
+
+SharedCopy::SharedCopy(const std::string& program) {
+    namespace fs = std::filesystem;
+    char dirTemplate[] = "/tmp/kelvane-shared-XXXXXX";
+    if (::mkdtemp(dirTemplate) == nullptr) {
+        error_ = std::string("mkdtemp in /tmp: ") + std::strerror(errno);
+        return;
+    }
+    dir_ = dirTemplate;
+    const std::string copy = dir_ + "/" + fs::path(program).filename().string();
+    const auto everyone = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                          fs::perms::others_read | fs::perms::others_exec;
+    std::error_code ec;
+    fs::permissions(dir_, everyone, ec);
+    if (!ec)
+        fs::copy_file(program, copy, ec);
+    if (!ec)
+        fs::permissions(copy, everyone, ec);
+    if (ec)
+        error_ = "copying " + program + " to " + dir_ + ": " + ec.message();
+    else
+        path_ = copy;
+}
+
+SharedCopy::~SharedCopy() {
+    std::error_code ec;
+    if (!dir_.empty())
+        std::filesystem::remove_all(dir_, ec);
 }
 
 } // namespace kelvane::test

@@ -40,4 +40,24 @@ std::string Shell(const std::string& command);
 // The path of the test child program (kelvane_test_child, built beside the tests).
 std::string TestChildPath();
 
+// A copy of a program in a folder of its own under /tmp that every user may enter and run, for a
+// child started as another user: the build folder may lie where only its owner may go (a clone in
+// /root, mode 0700). The folder goes with the object.
+class SharedCopy {
+public:
+    explicit SharedCopy(const std::string& program);
+    ~SharedCopy();
+    SharedCopy(const SharedCopy&) = delete;
+    SharedCopy& operator=(const SharedCopy&) = delete;
+
+    // The copy's path; empty when it could not be made, and then error() says why.
+    const std::string& path() const { return path_; }
+    const std::string& error() const { return error_; }
+
+private:
+    std::string dir_;
+    std::string path_;
+    std::string error_;
+};
+
 } // namespace kelvane::test
