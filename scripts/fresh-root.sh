@@ -44,7 +44,9 @@ root=$(mktemp -d "$roots/kelvane-root.XXXXXX")
 # True while something is mounted at or below the root in this mount namespace.
 mounted() { awk -v r="$root" '$5 == r || index($5, r "/") == 1 { found = 1 } END { exit !found }' /proc/self/mountinfo; }
 cleanup() {
-    trap - EXIT INT TERM HUP
+    # A second signal (the terminal's hang-up after the first) must not cut the removal short.
+    trap '' INT TERM HUP
+    trap - EXIT
     if mounted; then
         echo "fresh-root.sh: something is still mounted in $root: left in place" >&2
     elif [ "$keep" = 1 ]; then
