@@ -23,44 +23,5 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec "$build/app/kelvane"
 fi
 
-# The desktop and kelvane run in a session of their own, out of reach of the terminal's Ctrl+C
-# (the X server and openbox would end at once on it); this script passes the signal on to kelvane
-# alone, and the desktop ends when kelvane has.
-echo "run.sh: no display; starting kelvane on a virtual X desktop (Xvfb + openbox + trayer)" >&2
-started=$(mktemp)
-trap 'rm -f "$started"' EXIT
-setsid "$here/scripts/desktop-session.sh" sh -c 'echo "$$ $DISPLAY" > "$0"; exec "$1"' \
-    "$started" "$build/app/kelvane" &
-session=$!
-kelvane=
-display=
-stop() {
-    if [ -n "$kelvane" ]; then
-        kill -TERM "$kelvane" 2>/dev/null || true
-    else
-        # Not started yet: the desktop alone is there to end.
-        kill -TERM -- "-$session" 2>/dev/null || kill -TERM "$session" 2>/dev/null || true
-    fi
-}
-trap stop INT TERM HUP
-while [ -z "$kelvane" ] && kill -0 "$session" 2>/dev/null; do
-    if [ -s "$started" ]; then
-        read -r kelvane display < "$started"
-        echo "run.sh: kelvane runs on display $display; Ctrl+C ends it" >&2
-    else
-        sleep 0.1
-    fi
-done
-# wait returns early for each signal trapped above: wait again until the session has ended, then
-# once more for its status (the shell keeps it), which is kelvane's.
-while kill -0 "$session" 2>/dev/null; do wait "$session" || true; done
-rc=0
-wait "$session" || rc=$?
-# xvfb-run has asked the X server to end; let it remove its lock before this script ends (as the
-# first process of a PID namespace, its end would cut the server short).
-server=$(cat "/tmp/.X${display#:}-lock" 2>/dev/null || true)
-for _ in $(seq 50); do
-    [ -n "${server// /}" ] && kill -0 $server 2>/dev/null || break
-    sleep 0.1
-done
-exit "$rc"
+echo "run.sh: no display; starting kelvane on a virtual X desktop" >&2
+exec "$here/scripts/run-on-desktop.sh" "$build/app/kelvane"
