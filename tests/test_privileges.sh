@@ -38,6 +38,11 @@ if ! command -v setcap >/dev/null 2>&1 || ! setcap cap_sys_nice+ep "$work/kelvan
     captest=0
 fi
 chmod 755 "$work"/kelvanectl* "$work/held"
+# The throwaway users run these copies, never the build folder's files (it may lie where only its
+# owner may go, a clone in /root), and start from a folder they may enter.
+cd "$work"
+setpriv --reuid="$member" --regid="$(id -g "$member")" --clear-groups test -x "$work/held" ||
+    skip "the throwaway user cannot run the copies in $work (/tmp closed to other users or mounted noexec)"
 
 # Everything below runs as PID 1 of a private PID namespace: nothing outside can be reached.
 cat > "$work/inner.sh" <<'EOF'
