@@ -33,9 +33,13 @@ if [ "$#" -ne 1 ] || [ "$(id -u)" -ne 0 ]; then
     exit 2
 fi
 command=$1
-for tool in debootstrap git unshare chroot; do
+for tool in git unshare chroot; do
     command -v "$tool" >/dev/null || { echo "fresh-root.sh: needs $tool" >&2; exit 2; }
 done
+if [ ! -x "${KELVANE_ROOT_CACHE:-/nonexistent}/bin/bash" ] && ! command -v debootstrap >/dev/null; then
+    echo "fresh-root.sh: needs debootstrap (apt-get install debootstrap)" >&2
+    exit 2
+fi
 mirror=${KELVANE_MIRROR:-http://deb.debian.org/debian}
 roots=${KELVANE_ROOTS:-/var/tmp}
 mkdir -p "$roots"
@@ -84,6 +88,8 @@ echo "fresh-root.sh: root ready in $((t1 - t0)) s; running '$command' in /root/k
 
 # The first process of the namespace stays a shell that waits for the command, so that the command
 # is no init process (which ignores signals it has no handler for) and Ctrl+C reaches it as usual.
+# From here a signal reaches the command too, which ends on it; the times are still told.
+trap : INT TERM HUP
 set +e
 unshare --pid --fork --mount --propagation private sh -c '
     root=$1 plain=$2 command=$3
