@@ -44,7 +44,7 @@ case_() {
     if [ -n "$signal" ]; then
         i=0
         until grep -q "^started" "$out" 2>/dev/null || [ $i -ge 200 ]; do sleep 0.05; i=$((i + 1)); done
-        kill -"$signal" -- "-$pid"
+        kill -"$signal" "-$pid"
     fi
     wait $pid
     rc=$?
