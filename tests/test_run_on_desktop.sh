@@ -41,8 +41,11 @@ case_() {
     mkdir -p "$dir/config/kelvane"
     printf '[Preferences]\nShow splash screen=0\nCheckForNewVersion=0\n' > "$dir/config/kelvane/kelvane.ini"
     mkfifo "$dir/keys"
-    # SIGINT as a terminal's program has it: a shell starts a background job with it ignored.
-    HOME=$dir XDG_CONFIG_HOME=$dir/config env --default-signal=INT script -qfec "'$here/scripts/run-on-desktop.sh' '$kelvane'" /dev/null \
+    # SIGINT as a terminal's program has it: a shell starts a background job with it ignored. The
+    # script's command runs in $SHELL, which must leave the terminal to run-on-desktop.sh alone (a
+    # dash waiting for it would die of the Ctrl+C itself).
+    HOME=$dir XDG_CONFIG_HOME=$dir/config env --default-signal=INT \
+        script -qfec "exec '$here/scripts/run-on-desktop.sh' '$kelvane'" /dev/null \
         < "$dir/keys" > "$dir/out" 2>&1 &
     term=$!
     exec 3> "$dir/keys"
