@@ -88,6 +88,8 @@ echo "fresh-root.sh: root ready in $((t1 - t0)) s; running '$command' in /root/k
 
 # The first process of the namespace stays a shell that waits for the command, so that the command
 # is no init process (which ignores signals it has no handler for) and Ctrl+C reaches it as usual.
+# That shell itself catches the signals: at its end the kernel kills whatever is left in the
+# namespace, which must not happen while the command is still ending on its own terms.
 # From here a signal reaches the command too, which ends on it; the times are still told.
 trap : INT TERM HUP
 set +e
@@ -101,6 +103,7 @@ unshare --pid --fork --mount --propagation private sh -c '
     mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm"
     mount --bind /tmp "$root/tmp"
     set +e
+    trap : INT TERM HUP
     chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" /bin/bash -c "cd /root/kelvane && $command"
     rc=$?

@@ -62,6 +62,7 @@ case_ StatusOfTheCommand    3      'ended with status 3'   ""       'exit 3'
 case_ NamespaceInside       0      '^inside yes'           ""       'tests/in-pid-namespace.sh --check && echo inside yes'
 case_ PlainChrootHasNone    0      '^inside no'            --plain  'tests/in-pid-namespace.sh --check || echo inside no'
 case_ CtrlCRemovesTheRoot   130    ended                   ""       'echo started; sleep 60'      INT
+case_ CtrlCLetsTheCommandEnd 0     '^cleaned up'           ""       'trap "echo cleaned up; exit 0" INT; echo started; sleep 60 & wait' INT
 case_ SigtermRemovesTheRoot 143    ended                   ""       'echo started; sleep 60'      TERM
 echo "$passed passed, $failed failed"
 [ $failed = 0 ]
