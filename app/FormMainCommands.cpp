@@ -55,8 +55,26 @@ void TFormMain::SetShutdownTime1Click() {
     const std::int64_t pid = SelectedPid();
     if (pid < 0 || !dialogs.setShutdownTime)
         return;
+    // The time is the row's process's: once that has ended, nothing is set or saved.
+    if (!monitor_->OpenRowProcess(AccessMask::Query, static_cast<Pid>(pid))) {
+        ShowError(monitor_->api().LastErrorText());
+        return;
+    }
+    const TProcess before = monitor_->table()[static_cast<Pid>(pid)];
     dialogs.setShutdownTime(static_cast<Pid>(pid)); // returns when it closes, however it was closed
-    // Timers ran meanwhile: the row is looked up again.
+    // Timers ran meanwhile: the record may be another process's now, or its process may have ended.
+    const bool same = monitor_->RecordStillOf(static_cast<Pid>(pid), before.Identity);
+    if (!same || !monitor_->OpenRowProcess(AccessMask::Query, static_cast<Pid>(pid))) {
+        if (same) {
+            TProcess& record = monitor_->table()[static_cast<Pid>(pid)];
+            record.ShutDownTime = before.ShutDownTime;
+            record.DailyShutDown = before.DailyShutDown;
+        }
+        model_->Refresh();
+        monitor_->api().SetLastError(PortError::NoSuchProcess);
+        ShowError(monitor_->api().LastErrorText());
+        return;
+    }
     ProcessList& list = monitor_->list();
     const int row = list.FindItem(pid);
     if (row >= 0 && monitor_->table().InRange(static_cast<Pid>(pid)))

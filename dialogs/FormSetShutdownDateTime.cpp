@@ -108,8 +108,14 @@ void TFormSetShutdownDateTime::showEvent(QShowEvent* event) {
     LoadParameters(); // FormShow
 }
 
+TProcess* TFormSetShutdownDateTime::ShownRecord() {
+    TProcess& record = Record();
+    return record.Identity == shownIdentity_ ? &record : nullptr;
+}
+
 void TFormSetShutdownDateTime::LoadParameters() {
     TProcess& record = Record();
+    shownIdentity_ = record.Identity;
     ImageIcon->setPixmap(ExecutableIcon(record.Name).pixmap(48, 48));
     LabelProcessName->setText(FileNamePart(record.Name));
     QDate date;
@@ -135,7 +141,10 @@ void TFormSetShutdownDateTime::CheckBoxDailyClick() {
 }
 
 void TFormSetShutdownDateTime::ApplyChanges() {
-    TProcess& record = Record();
+    TProcess* shown = ShownRecord();
+    if (shown == nullptr)
+        return;
+    TProcess& record = *shown;
     record.ShutDownTime = DaysOf(DateTimePickerShutdownDate->date(),
                                  QTime(SpinEditShutdownTimeHour->value(), SpinEditShutDownTimeMinutes->value(),
                                        SpinEditShutDownTimeSeconds->value()));
@@ -143,7 +152,10 @@ void TFormSetShutdownDateTime::ApplyChanges() {
 }
 
 void TFormSetShutdownDateTime::RemoveSettings() {
-    Record().ShutDownTime = 0;
+    TProcess* shown = ShownRecord();
+    if (shown == nullptr)
+        return;
+    shown->ShutDownTime = 0;
     removed_ = true; // the main window's save then removes the stored time as well
 }
 

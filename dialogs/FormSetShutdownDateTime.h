@@ -44,8 +44,12 @@ protected:
 
 private:
     TProcess& Record() { return table_[PID]; }
+    // The record shown, while it still belongs to the process it was shown for (a PID reused
+    // while the dialog is open is another process's record); null otherwise.
+    TProcess* ShownRecord();
 
     ProcessTable& table_;
+    std::uint64_t shownIdentity_ = 0;
     bool removed_ = false;
 };
 

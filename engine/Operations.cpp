@@ -12,13 +12,32 @@ void ProcessMonitor::ReadBackClass(const ProcessHandle& handle, TProcess& record
     record.Priority = static_cast<std::uint16_t>(api_.GetPriorityClass(handle));
 }
 
-bool ProcessMonitor::SetPriority(Pid pid, std::uint32_t priorityClass) {
+ProcessHandle ProcessMonitor::OpenRowProcess(std::uint32_t access, Pid pid) {
     if (!table_.InRange(pid)) {
         api_.SetLastError(PortError::NoSuchProcess); // no process has such a PID
-        return false;
+        return {};
     }
-    const ProcessHandle handle = api_.OpenProcess(AccessMask::Optimize, pid);
-    if (!IsRunning(handle))
+    ProcessHandle handle = api_.OpenProcess(access, pid);
+    if (!handle)
+        return {};
+    const TProcess* record = table_.Find(pid);
+    const bool another = record != nullptr && record->Identity != 0 && handle.identity() != record->Identity;
+    if (another || !IsRunning(handle)) {
+        // The row's process has ended; what runs behind its PID now is none of the row's business.
+        api_.SetLastError(PortError::NoSuchProcess);
+        return {};
+    }
+    return handle;
+}
+
+bool ProcessMonitor::RecordStillOf(Pid pid, std::uint64_t identity) const {
+    const TProcess* record = table_.Find(pid);
+    return identity == 0 || (record != nullptr && record->InUse() && record->Identity == identity);
+}
+
+bool ProcessMonitor::SetPriority(Pid pid, std::uint32_t priorityClass) {
+    const ProcessHandle handle = OpenRowProcess(AccessMask::Optimize, pid);
+    if (!handle)
         return false;
     TProcess& record = RecordOf(handle);
     const bool accepted = api_.SetPriorityClass(handle, priorityClass);
@@ -32,7 +51,7 @@ bool ProcessMonitor::IsOwnProcess(Pid pid) {
 }
 
 bool ProcessMonitor::KillSelectedProcess(Pid pid) {
-    const ProcessHandle handle = api_.OpenProcess(AccessMask::Terminate, pid);
+    const ProcessHandle handle = OpenRowProcess(AccessMask::Terminate, pid);
     if (!handle)
         return false;
     if (IsOwnProcess(pid)) {
@@ -54,12 +73,8 @@ std::uint64_t ProcessMonitor::MaskOfMarks(const std::vector<bool>& marks) {
 }
 
 ProcessMonitor::AffinityResult ProcessMonitor::SetCPUAffinity(Pid pid, std::uint64_t mask) {
-    if (!table_.InRange(pid)) {
-        api_.SetLastError(PortError::NoSuchProcess);
-        return AffinityResult::OpenFailed;
-    }
-    const ProcessHandle handle = api_.OpenProcess(AccessMask::SetAffinity, pid);
-    if (!IsRunning(handle))
+    const ProcessHandle handle = OpenRowProcess(AccessMask::SetAffinity, pid);
+    if (!handle)
         return AffinityResult::OpenFailed;
     TProcess& record = RecordOf(handle);
     if (!api_.SetProcessAffinityMask(handle, mask))
@@ -69,10 +84,10 @@ ProcessMonitor::AffinityResult ProcessMonitor::SetCPUAffinity(Pid pid, std::uint
 }
 
 void ProcessMonitor::LoadAndDisplayCPUAffinity(Pid pid) {
-    const ProcessHandle handle = api_.OpenProcess(AccessMask::Query, pid);
+    const ProcessHandle handle = OpenRowProcess(AccessMask::Query, pid);
     std::uint64_t processMask = 0;
     std::uint64_t systemMask = 0;
-    if (!IsRunning(handle) || !api_.GetProcessAffinityMask(handle, processMask, systemMask))
+    if (!handle || !api_.GetProcessAffinityMask(handle, processMask, systemMask))
         return;
     std::vector<bool> marks(static_cast<std::size_t>(processorCount));
     for (std::size_t i = 0; i < marks.size(); ++i)

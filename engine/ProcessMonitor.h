@@ -136,6 +136,12 @@ public:
     static int BaseImage(const TProcess& record);
 
     // ---- Single-process operations, restore and clean-up ----
+    // Opens the process that `pid`'s record (and so its list row) was made for. Fails with
+    // NoSuchProcess once that process has ended, also when another process has the PID now; a PID
+    // without a record of a process opens whatever runs behind it.
+    ProcessHandle OpenRowProcess(std::uint32_t access, Pid pid);
+    // Whether `pid`'s record still belongs to the process of `identity` (0 for none: any process).
+    bool RecordStillOf(Pid pid, std::uint64_t identity) const;
     // Sets the class and records the class read back; false (error in GetLastError) when the
     // process cannot be opened or the system refuses the class.
     bool SetPriority(Pid pid, std::uint32_t priorityClass);

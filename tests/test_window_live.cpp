@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+#include <fstream>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -150,4 +151,43 @@ TEST(WindowLive, AOneOffShutdownTimeEndsTheChildThroughTheOptimizer) {
     EXPECT_FALSE(WaitFor(ended, 300));
     EXPECT_TRUE(WaitFor(ended, 15000)) << "the shutdown time was not acted on";
     window.FormDestroy();
+}
+
+TEST(WindowLive, CommandsOnARowWhosePidWentToAnotherProgramChangeNothing) {
+    if (::getpid() != 1 || ::geteuid() != 0)
+        GTEST_SKIP() << "needs its own PID namespace and root, to hand a PID out again (ns_last_pid)";
+    auto listed = NicedChild(0);
+    QTemporaryDir dir;
+    LinuxProcessApi api;
+    UiServices services;
+    QStringList boxes;
+    services.messageBox = [&](QWidget*, QMessageBox::Icon, const QString&, const QString& text,
+                              QMessageBox::StandardButtons) {
+        boxes.append(text);
+        return QMessageBox::Ok;
+    };
+    TFormMain window(api, {dir.filePath(QStringLiteral("kelvane.ini")), 64, {}}, services);
+    window.show();
+    window.TimerRefreshDisplayOn();
+    const pid_t pid = listed->pid();
+    const int row = window.monitor().list().FindItem(static_cast<Pid>(pid));
+    ASSERT_GE(row, 0);
+    window.listView().SelectRow(row);
+    window.settingsGroup().CheckBoxRefreshProfiles->setChecked(false);
+
+    // The listed process ends and another program gets its PID before the list is refreshed.
+    listed.reset();
+    std::ofstream("/proc/sys/kernel/ns_last_pid") << pid - 1;
+    ::usleep(20000); // a later start time: start times count in clock ticks
+    auto other = NicedChild(0);
+    ASSERT_EQ(other->pid(), pid) << "the PID was not handed out again";
+
+    window.SetPriorityClick(IDLE_PRIORITY_CLASS);
+    window.KillSelectedProcess1Click();
+    EXPECT_EQ(NiceOf(pid), 0) << "the other program was reniced";
+    EXPECT_FALSE(other->WaitExitedNoReap(200)) << "the other program was ended";
+    EXPECT_EQ(boxes, (QStringList{QStringLiteral("Error setting process's priority.\nNo such process."),
+                                  QStringLiteral("Error terminating process.\nNo such process")}));
+    window.FormDestroy();
+    EXPECT_EQ(NiceOf(pid), 0);
 }
