@@ -301,7 +301,8 @@ void TFormMain::FormDestroy() {
     timerOptimizer_.stop();
     timerCleanUp_.stop();
     SaveWindowSettings();                  // 1
-    monitor_->ProcessesRestorePriorities(); // 2
+    if (!OptimizerRefused())
+        monitor_->ProcessesRestorePriorities(); // 2
     monitor_->ReleaseLibrary();            // 3
     SetPrivileges(api_, false);            // 4
     AdjustTrayIcon(TTrayIcon::NIM_DELETE); // 6
@@ -411,7 +412,7 @@ Preferences TFormMain::CurrentPreferences() const {
     Preferences p;
     p.RefreshInterval = timerRefresh_.interval();
     p.OptimizerInterval = s.SpinEditOptimizer->value();
-    p.OptimizerEnabled = s.CheckBoxOptimize->isChecked();
+    p.OptimizerEnabled = OptimizerRefused() ? optimizerStored_ : s.CheckBoxOptimize->isChecked();
     p.BoostForeground = s.CheckBoxBoost->isChecked();
     p.BoostPriority = s.ComboBoxBoost->currentIndex();
     p.StayOnTop = menu_->StayonTop->isChecked();
@@ -525,15 +526,18 @@ void TFormMain::TimerRefreshDisplayOn() {
 }
 
 void TFormMain::ShowNotices() {
-    const QStringList fresh = api_.TakeNotices();
-    for (const QString& notice : fresh) {
-        notices_.append(notice);
-        status_->SetPanel(0, notice);
-        if (tray_->IsDocked() && QSystemTrayIcon::supportsMessages())
-            tray_->tray().showMessage(QStringLiteral("Kelvane"), notice, QSystemTrayIcon::Information, 10000);
-    }
-    if (!fresh.isEmpty())
-        status_->setToolTip(notices_.join(u'\n'));
+    for (const QString& notice : api_.TakeNotices())
+        ShowNotice(notice);
+}
+
+void TFormMain::ShowNotice(const QString& notice) {
+    status_->SetPanel(0, notice);
+    if (notices_.contains(notice))
+        return;
+    notices_.append(notice);
+    if (tray_->IsDocked() && QSystemTrayIcon::supportsMessages())
+        tray_->tray().showMessage(QStringLiteral("Kelvane"), notice, QSystemTrayIcon::Information, 10000);
+    status_->setToolTip(notices_.join(u'\n'));
 }
 
 void TFormMain::TimerOptimizerTimer() {
@@ -605,6 +609,11 @@ void TFormMain::AdjustTrayIcon(int action) {
 }
 
 void TFormMain::CheckBoxOptimizeClick() {
+    if (OptimizerRefused() && settings_->CheckBoxOptimize->isChecked()) {
+        settings_->CheckBoxOptimize->setChecked(false); // runs this handler again, unchecked
+        ShowNotice(optimizerRefusal_);
+        return;
+    }
     if (!settings_->CheckBoxOptimize->isChecked())
         tray_->LoadOfflineIcon();
     AdjustTrayIcon(TTrayIcon::NIM_MODIFY);

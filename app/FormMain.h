@@ -141,6 +141,12 @@ public:
     std::int64_t SelectedPid() const;
     // The limitations the port met (each told once), as shown in the status bar and the tray.
     const QStringList& Notices() const { return notices_; }
+    // Another optimizer of Kelvane acts on the same processes (the program entry asks at start):
+    // this window's optimizer stays off for the whole run, saying why, and its exit leaves every
+    // class as it is, since what it saw first was the other one's doing. The stored option is
+    // kept as it was.
+    void RefuseOptimizer(const QString& why);
+    bool OptimizerRefused() const { return !optimizerRefusal_.isEmpty(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -166,6 +172,9 @@ private:
     void ShowError(const QString& text);
     // Tells the port's new notices once: in the status bar, and as a message of the tray icon.
     void ShowNotices();
+    // Tells one notice: in the status bar (its tip keeps them all) and, the first time, as a
+    // message of the tray icon.
+    void ShowNotice(const QString& notice);
     QString Format(Msg id, const QStringList& args) const;
 
     ProcessApi& api_;
@@ -196,6 +205,8 @@ private:
     bool refreshTimerEnabled_ = true;
 
     QStringList notices_;
+    QString optimizerRefusal_;          // why the optimizer may not run; empty: it may
+    bool optimizerStored_ = false;      // the stored option while it is refused
     QString ownVersion_;
     bool startMinimized_ = false;
     bool checkForNewVersion_ = true;

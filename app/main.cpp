@@ -7,18 +7,21 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "app/DialogWiring.h"
 #include "app/FormMain.h"
+#include "app/SingleInstance.h"
 #include "dialogs/AboutBox.h"
 #include "dialogs/FormProcessInformation.h"
 #include "dialogs/FormSetShutdownDateTime.h"
 #include "dialogs/FormSettings.h"
 #include "engine/ProcessMonitor.h"
 #include "platform/linux/LinuxProcessApi.h"
+#include "platform/linux/RuntimeLocks.h"
 #include "platform/linux/XdgAutostart.h"
 #include "settings/SettingsLocation.h"
 #include "update/HttpFetch.h"
@@ -70,12 +73,38 @@ int main(int argc, char* argv[]) {
     app.setProperty("helpFile", kelvane::HelpPageUrl());
     QApplication::setQuitOnLastWindowClosed(false); // closing the window hides it to the tray
     CatchTerminationSignals(app);
+
+    // One window per session: a second start shows the first one's window and ends.
+    const QString runtimeFolder = kelvane::linux_port::UserRuntimeFolder();
+    const QString sessionKey = kelvane::app::SingleInstance::SessionKey();
+    kelvane::app::SingleInstance instance;
+    if (!runtimeFolder.isEmpty() && !instance.Claim(runtimeFolder, sessionKey, [] {
+            if (mainWindow != nullptr)
+                mainWindow->ShowSettings1Click();
+        })) {
+        QString error;
+        if (kelvane::app::SingleInstance::AskToShow(runtimeFolder, sessionKey, 10000, &error))
+            return 0;
+        std::fprintf(stderr, "kelvane: Kelvane already runs in this session, but its window could not be shown: %s\n",
+                     qPrintable(error));
+        return 1;
+    }
+    // One optimizer for a set of processes: beside another one the window starts with its
+    // optimizer off. Held until the end, after the restore of the classes at exit.
+    kelvane::linux_port::OptimizerLock optimizerLock;
+    QString optimizerRefusal;
+    optimizerLock.Acquire(kelvane::linux_port::OptimizerLockPaths::Default(), kelvane::linux_port::OptimizesEveryone(),
+                          &optimizerRefusal);
     kelvane::InitNetwork();
 
     kelvane::LinuxProcessApi api;
     const QString settingsPath = kelvane::SettingsFilePath();
     kelvane::app::TFormMain formMain(api, {settingsPath, 0, QCoreApplication::applicationFilePath()},
                                      kelvane::app::UiServices::Desktop());
+    if (!optimizerRefusal.isEmpty()) {
+        std::fprintf(stderr, "kelvane: %s\n", qPrintable(optimizerRefusal));
+        formMain.RefuseOptimizer(optimizerRefusal);
+    }
     mainWindow = &formMain;
     std::atexit(ShutDownAtExit);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &formMain, [&formMain] { formMain.FormDestroy(); });

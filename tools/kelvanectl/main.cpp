@@ -9,6 +9,7 @@
 #include "engine/EngineHost.h"
 #include "engine/MessageStrings.h"
 #include "platform/linux/LinuxProcessApi.h"
+#include "platform/linux/RuntimeLocks.h"
 #include "platform/linux/foreground/ForegroundTracker.h"
 #include "settings/SettingsLocation.h"
 #include "tools/kelvanectl/Commands.h"
@@ -81,6 +82,15 @@ int main(int argc, char* argv[]) {
     if (command == QLatin1String("dump"))
         return kelvane::CommandDump(api, host, strings, args, kelvane::SettingsFilePath(), out, err);
     if (command == QLatin1String("run")) {
+        // Two optimizers on the same processes would take each other's changes for the classes
+        // to return to.
+        kelvane::linux_port::OptimizerLock lock;
+        QString why;
+        if (!lock.Acquire(kelvane::linux_port::OptimizerLockPaths::Default(), kelvane::linux_port::OptimizesEveryone(),
+                          &why)) {
+            err << "kelvanectl: " << why << '\n';
+            return 3;
+        }
         struct sigaction action {};
         action.sa_handler = RequestStop;
         // Every ending a user or the session asks for restores the classes first.
