@@ -93,6 +93,10 @@ public:
     void SwitchKelvane();
     void ShowSettings1Click();
     void Exit2Click();
+    // A termination signal or the session's end: Kelvane ends as "Exit" ends it. A modal dialog
+    // open meanwhile returns, and what its command would do after it (a save) is left undone.
+    void EndSession();
+    bool SessionEnding() const { return sessionEnding_; }
     void ButtonSaveClick();
     void MenuCreateDebugFileClick();
     void OnlineHelp1Click();
@@ -211,6 +215,7 @@ private:
     bool startMinimized_ = false;
     bool checkForNewVersion_ = true;
     bool destroyed_ = false;
+    bool sessionEnding_ = false;
     bool created_ = false;
     std::int64_t selectedPid_ = -1; // the PID whose selection handler ran last
     // The version check's worker reports here while the window lives.

@@ -1,5 +1,6 @@
 // TFormMain's commands: the process list's context menu and the main menu.
 
+#include <QApplication>
 #include <QFileInfo>
 
 #include "app/FormMain.h"
@@ -62,6 +63,8 @@ void TFormMain::SetShutdownTime1Click() {
     }
     const TProcess before = monitor_->table()[static_cast<Pid>(pid)];
     dialogs.setShutdownTime(static_cast<Pid>(pid)); // returns when it closes, however it was closed
+    if (sessionEnding_)
+        return; // closed by the end: the shut-down writes what "Exit" writes, nothing more
     // Timers ran meanwhile: the record may be another process's now, or its process may have ended.
     const bool same = monitor_->RecordStillOf(static_cast<Pid>(pid), before.Identity);
     if (!same || !monitor_->OpenRowProcess(AccessMask::Query, static_cast<Pid>(pid))) {
@@ -89,6 +92,11 @@ void TFormMain::SetShutdownTime1Click() {
     const IniResult result = monitor_->settings().Apply(batch);
     if (!result)
         ShowError(result.error);
+}
+
+void TFormMain::EndSession() {
+    sessionEnding_ = true;
+    QApplication::exit(0); // every event loop returns, those of open dialogs too
 }
 
 void TFormMain::Query1Click() {

@@ -45,7 +45,11 @@ void CatchTerminationSignals(QApplication& app) {
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
         char byte = 0;
         [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
-        QApplication::exit(0); // not quit(): that asks the windows, and closing only hides
+        // Not quit(): that asks the windows, and closing only hides.
+        if (mainWindow != nullptr)
+            mainWindow->EndSession();
+        else
+            QApplication::exit(0);
     });
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -112,7 +116,7 @@ int main(int argc, char* argv[]) {
     // otherwise hold the logout up.)
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &formMain, [&formMain](QSessionManager&) {
         formMain.FormDestroy();
-        QTimer::singleShot(0, &formMain, [] { QApplication::exit(0); });
+        QTimer::singleShot(0, &formMain, [&formMain] { formMain.EndSession(); });
     });
 
     const QString executable = QCoreApplication::applicationFilePath();
