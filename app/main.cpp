@@ -130,6 +130,10 @@ int main(int argc, char* argv[]) {
         const kelvane::TProcess* record = formMain.monitor().table().Find(pid);
         return record != nullptr ? record->Name : QString();
     });
+    formProcessInformation.identityOf = [&formMain](kelvane::Pid pid) -> std::uint64_t {
+        const kelvane::TProcess* record = formMain.monitor().table().Find(pid);
+        return record != nullptr ? record->Identity : 0;
+    };
     kelvane::app::WireDialogs(formMain, {&formSettings, &aboutBox, &formSetShutdownDateTime, settingsPath, executable,
                                          services, autostart, &formProcessInformation});
 

@@ -156,15 +156,25 @@ QString TFormProcessInformation::BaseAddressText(std::uint64_t base) {
 }
 
 ProcessHandle TFormProcessInformation::OpenRunning(std::uint32_t access, Pid pid) {
-    ProcessHandle handle = api_.OpenProcess(access, pid);
-    std::uint32_t exitCode = 0;
-    if (!handle || !api_.GetExitCodeProcess(handle, exitCode) || exitCode != STILL_ACTIVE)
+    if (ended_)
         return {};
+    ProcessHandle handle = api_.OpenProcess(access, pid);
+    if (!handle)
+        return {};
+    if (identity_ == 0)
+        identity_ = handle.identity();
+    std::uint32_t exitCode = 0;
+    if (handle.identity() != identity_ || !api_.GetExitCodeProcess(handle, exitCode) || exitCode != STILL_ACTIVE) {
+        ended_ = true; // whatever has its PID now is another process
+        return {};
+    }
     return handle;
 }
 
 void TFormProcessInformation::LoadProcessInformation(Pid pid) {
     ProcessPID = pid;
+    identity_ = identityOf ? identityOf(pid) : 0;
+    ended_ = false;
     const QString name = executablePath_ ? executablePath_(pid) : QString();
     const QPixmap icon = ExecutableIcon(name).pixmap(32, 32);
     ImageIcon->setPixmap(icon);
@@ -225,11 +235,13 @@ void TFormProcessInformation::GetProcessMemoryUsage(Pid pid) {
 }
 
 void TFormProcessInformation::GetProcessInformation(Pid pid) {
-    // The thread count needs no open: it is there even for processes that cannot be opened.
+    // The thread count needs no open: it is there even for processes that cannot be opened. It
+    // counts for the process shown when that one still runs after the count was read.
     std::uint32_t threads = 0;
-    if (api_.GetProcessThreadCount(pid, threads))
-        EditThreads->setText(QString::number(threads));
+    const bool counted = !ended_ && api_.GetProcessThreadCount(pid, threads);
     const ProcessHandle handle = OpenRunning(PROCESS_QUERY_INFORMATION, pid);
+    if (counted && !ended_)
+        EditThreads->setText(QString::number(threads));
     QString user;
     if (handle && api_.GetProcessUserName(handle, user))
         EditUserName->setText(user);

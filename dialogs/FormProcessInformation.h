@@ -23,6 +23,10 @@ public:
                             QWidget* parent = nullptr);
 
     Pid ProcessPID = 0;
+    // The identity (ProcessHandle::identity) of the process a PID's list row was made for; 0 when
+    // unknown, and then the process found behind the PID at the opening is the one shown. Once
+    // that process has ended, nothing else behind its PID is ever shown.
+    std::function<std::uint64_t(Pid)> identityOf;
 
     QLabel* ImageIcon;
     QLineEdit* EditProcessName;
@@ -66,11 +70,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Opens the process and keeps the handle only while it runs (the running test).
+    // Opens the process shown and keeps the handle only while it runs (the running test). Empty
+    // when it cannot be opened, and for good once it has ended.
     ProcessHandle OpenRunning(std::uint32_t access, Pid pid);
 
     ProcessApi& api_;
     std::function<QString(Pid)> executablePath_;
+    std::uint64_t identity_ = 0; // of the process shown; 0 until known
+    bool ended_ = false;         // the process shown has ended: the fields stay as they are
 };
 
 } // namespace kelvane

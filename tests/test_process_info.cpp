@@ -615,6 +615,32 @@ TEST_F(FakeWindow, ProcessThatEndsLeavesTheFieldsAsTheyWere) {
     });
 }
 
+TEST_F(FakeWindow, AnotherProcessBehindThePidIsNeverShown) {
+    const std::uint64_t listed = api.Find(42)->generation;
+    window.identityOf = [listed](Pid) { return listed; };
+    auto successor = [this] {
+        FakeProcess& other = api.AddProcess(42, QStringLiteral("/usr/bin/other"));
+        other.threads = 9;
+        other.user = QStringLiteral("bob (box)");
+        other.memory.WorkingSetSize = 4096;
+        other.modules = {{QStringLiteral("/usr/bin/other"), 0x400000, 0x1000}};
+    };
+    // The PID went to another program while the window is open ...
+    window.LoadProcessInformation(42);
+    RunModal(window, [&] {
+        const QStringList before = RefreshedTexts(window);
+        successor();
+        ASSERT_TRUE(WaitForRefreshes(window.TimerRefresh));
+        EXPECT_EQ(RefreshedTexts(window), before);
+    });
+    // ... or before it opened for the row of the ended one.
+    for (QLineEdit* edit : Counters(window) + QList<QLineEdit*>{window.EditThreads, window.EditUserName})
+        edit->setText(QStringLiteral("before"));
+    window.LoadProcessInformation(42);
+    EXPECT_EQ(window.ListViewModules->topLevelItemCount(), 0);
+    EXPECT_EQ(RefreshedTexts(window), QStringList(11, QStringLiteral("before")));
+}
+
 TEST_F(FakeWindow, CloseButtonClosesTheModalWindow) {
     window.LoadProcessInformation(42);
     bool clicked = false;
@@ -771,5 +797,25 @@ INSTANTIATE_TEST_SUITE_P(Live, LiveWindowEnd, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& p) {
                              return std::string(p.param ? "reaped" : "zombie");
                          });
+
+TEST_F(LiveWindow, AChildWhosePidGoesToAnotherShowsNothingOfIt) {
+    if (::getpid() != 1 || ::geteuid() != 0)
+        GTEST_SKIP() << "needs its own PID namespace and root, to hand a PID out again (ns_last_pid)";
+    StartChild();
+    window.LoadProcessInformation(static_cast<Pid>(pid));
+    RunModal(window, [&] {
+        const QStringList before = RefreshedTexts(window);
+        ASSERT_EQ(Str(window.EditThreads->text()), "3");
+        child->KillAndReap();
+        std::ofstream("/proc/sys/kernel/ns_last_pid") << pid - 1;
+        ::usleep(20000); // a later start time: start times count in clock ticks
+        // One thread, and another user: what the window must not take for the ended child's.
+        ChildProcess other({TestChildPath(), "threads", "0"}, [] { [[maybe_unused]] int r = ::setuid(65534); });
+        ASSERT_EQ(other.ReadLine().rfind("ready", 0), 0U);
+        ASSERT_EQ(other.pid(), pid) << "the PID was not handed out again";
+        ASSERT_TRUE(WaitForRefreshes(window.TimerRefresh, 2));
+        EXPECT_EQ(RefreshedTexts(window), before);
+    });
+}
 
 } // namespace
