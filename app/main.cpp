@@ -97,8 +97,9 @@ int main(int argc, char* argv[]) {
     // optimizer off. Held until the end, after the restore of the classes at exit.
     kelvane::linux_port::OptimizerLock optimizerLock;
     QString optimizerRefusal;
-    optimizerLock.Acquire(kelvane::linux_port::OptimizerLockPaths::Default(), kelvane::linux_port::OptimizesEveryone(),
-                          &optimizerRefusal);
+    if (!optimizerLock.Acquire(kelvane::linux_port::OptimizerLockPaths::Default(),
+                               kelvane::linux_port::OptimizesEveryone(), &optimizerRefusal))
+        optimizerRefusal += QStringLiteral(": the optimizer stays off.");
     kelvane::InitNetwork();
 
     kelvane::LinuxProcessApi api;

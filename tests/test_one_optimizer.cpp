@@ -115,7 +115,7 @@ TEST_F(OneOptimizer, TheWindowStartsWithItsOptimizerOffBesideKelvanectlRun) {
     EXPECT_TRUE(WaitUntil([&] {
         window->waitForReadyRead(50);
         said += QString::fromLocal8Bit(window->readAllStandardError());
-        return said.contains(QStringLiteral("this one stays off"));
+        return said.contains(QStringLiteral("the optimizer stays off"));
     })) << said.toStdString();
     ASSERT_TRUE(Ends(window, SIGTERM));
     EXPECT_TRUE(Raised()) << "the window's exit undid kelvanectl's change";

@@ -16,7 +16,7 @@ TEST_F(OptimizerRefusal, StaysOffSaysWhyOnceAndKeepsTheStoredChoice) {
     api.AddProcess(40, QStringLiteral("/usr/bin/tool"), NORMAL_PRIORITY_CLASS);
     app::TFormMain& w = StartShown();
     ASSERT_TRUE(w.settingsGroup().CheckBoxOptimize->isChecked());
-    const QString why = QStringLiteral("Another Kelvane optimizer (PID 7) acts on this user's processes: this one stays off.");
+    const QString why = QStringLiteral("Another Kelvane optimizer (kelvanectl, PID 7) already acts on this user's processes: the optimizer stays off.");
     w.RefuseOptimizer(why);
     EXPECT_FALSE(w.settingsGroup().CheckBoxOptimize->isChecked());
     w.settingsGroup().CheckBoxOptimize->setChecked(true); // the user tries

@@ -154,14 +154,14 @@ OptimizerLockPaths OptimizerLockPaths::Default() {
 
 bool OptimizerLock::Acquire(const OptimizerLockPaths& paths, bool everyone, QString* why) {
     Release();
-    const QByteArray self = QByteArray("PID ") + QByteArray::number(::getpid());
+    const QByteArray self = QByteArray(program_invocation_short_name) + ", PID " + QByteArray::number(::getpid());
     const QString systemLock = LockName(paths.systemFolder);
     if (everyone) {
         // No user's optimizer may run beside this one: each holds its user's lock.
         for (const QString& lock : OtherUsersLocks(paths.otherUserFolders)) {
             FileLock probe;
             if (!probe.Try(lock, FileLock::Mode::Shared, false) && errno == EWOULDBLOCK) {
-                *why = QStringLiteral("Another Kelvane optimizer%1 acts on a user's processes: this one stays off.")
+                *why = QStringLiteral("Another Kelvane optimizer%1 already acts on a user's processes")
                            .arg(Holder(lock));
                 return false;
             }
@@ -170,7 +170,7 @@ bool OptimizerLock::Acquire(const OptimizerLockPaths& paths, bool everyone, QStr
         if (!system_.Try(systemLock, FileLock::Mode::Exclusive, true)) {
             if (errno != EWOULDBLOCK)
                 return true; // no folder for the lock: nothing to keep apart
-            *why = QStringLiteral("Another Kelvane optimizer%1 acts on these processes: this one stays off.")
+            *why = QStringLiteral("Another Kelvane optimizer%1 already acts on these processes")
                        .arg(Holder(systemLock));
             return false;
         }
@@ -181,7 +181,7 @@ bool OptimizerLock::Acquire(const OptimizerLockPaths& paths, bool everyone, QStr
         const QString userLock = LockName(paths.userFolder);
         if (!user_.Try(userLock, FileLock::Mode::Exclusive, true)) {
             if (errno == EWOULDBLOCK) {
-                *why = QStringLiteral("Another Kelvane optimizer%1 acts on this user's processes: this one stays off.")
+                *why = QStringLiteral("Another Kelvane optimizer%1 already acts on this user's processes")
                            .arg(Holder(userLock));
                 return false;
             }
@@ -192,7 +192,7 @@ bool OptimizerLock::Acquire(const OptimizerLockPaths& paths, bool everyone, QStr
     // The optimizer for every user, where one has ever run: held shared, so that it cannot start
     // while this one runs.
     if (!system_.Try(systemLock, FileLock::Mode::Shared, false) && errno == EWOULDBLOCK) {
-        *why = QStringLiteral("The Kelvane optimizer for every user%1 acts on these processes: this one stays off.")
+        *why = QStringLiteral("The Kelvane optimizer for every user%1 already acts on these processes")
                    .arg(Holder(systemLock));
         user_.Release();
         return false;

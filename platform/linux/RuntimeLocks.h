@@ -61,8 +61,9 @@ struct OptimizerLockPaths {
 // beside it, nor it beside that one.
 class OptimizerLock {
 public:
-    // Takes the lock; false with `why` set to a message for the user when another optimizer of
-    // Kelvane acts on the same processes. A folder that cannot be used does not block.
+    // Takes the lock; false with `why` set when another optimizer of Kelvane acts on the same
+    // processes ("Another Kelvane optimizer (kelvane, PID 4242) already acts on this user's
+    // processes", without a final stop). A folder that cannot be used does not block.
     bool Acquire(const OptimizerLockPaths& paths, bool everyone, QString* why);
     bool held() const { return user_.held() || system_.held(); }
     void Release();

@@ -88,7 +88,7 @@ int main(int argc, char* argv[]) {
         QString why;
         if (!lock.Acquire(kelvane::linux_port::OptimizerLockPaths::Default(), kelvane::linux_port::OptimizesEveryone(),
                           &why)) {
-            err << "kelvanectl: " << why << '\n';
+            err << "kelvanectl: " << why << ": kelvanectl run does not start.\n";
             return 3;
         }
         struct sigaction action {};
