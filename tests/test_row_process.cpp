@@ -144,15 +144,3 @@ TEST_F(RowProcess, TheMarksShowOnlyTheRowsProcess) {
     monitor.LoadAndDisplayCPUAffinity(100);
     EXPECT_EQ(host.marks, (std::vector<bool>{true, true, false, false})) << "the marks stay as they were";
 }
-
-TEST_F(RowProcess, APidWithoutARecordOpensWhatRunsBehindIt) {
-    api.AddProcess(100, QStringLiteral("/usr/bin/unlisted"));
-    EXPECT_TRUE(monitor.SetPriority(100, HIGH_PRIORITY_CLASS)) << "kelvanectl's commands name a PID";
-    EXPECT_EQ(api.Find(100)->priorityClass, HIGH_PRIORITY_CLASS);
-    monitor.ProcessesScan(true);
-    const std::uint64_t identity = monitor.table()[100].Identity;
-    EXPECT_TRUE(monitor.RecordStillOf(100, identity));
-    api.AddProcess(100, QStringLiteral("/usr/bin/other"));
-    monitor.ProcessesScan(true);
-    EXPECT_FALSE(monitor.RecordStillOf(100, identity)) << "the scan made the record the new process's";
-}

@@ -130,21 +130,4 @@ TEST_F(Locks, FileLockModes) {
     EXPECT_FALSE(QFile::exists(path)) << "an exclusive holder takes its file with it";
 }
 
-TEST_F(Locks, TheUsersRuntimeFolderIsTheirsAlone) {
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
-    EXPECT_EQ(UserRuntimeFolder(), dir.filePath(QStringLiteral("kelvane")));
-    EXPECT_EQ(QFileInfo(dir.filePath(QStringLiteral("kelvane"))).permissions() & (QFile::WriteOther | QFile::WriteGroup),
-              QFileDevice::Permissions());
-    const QString open = dir.filePath(QStringLiteral("open"));
-    QDir().mkpath(open);
-    QFile::setPermissions(open, QFileDevice::Permissions(0x7777));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(open));
-    EXPECT_NE(UserRuntimeFolder(), open + QStringLiteral("/kelvane")) << "a folder anyone may write into";
-    if (saved.isNull())
-        qunsetenv("XDG_RUNTIME_DIR");
-    else
-        qputenv("XDG_RUNTIME_DIR", saved);
-}
-
 } // namespace
