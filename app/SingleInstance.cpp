@@ -50,28 +50,30 @@ QString SingleInstance::SessionKey() {
     return key;
 }
 
-bool SingleInstance::Claim(const QString& folder, const QString& key, std::function<void()> show) {
-    if (folder.isEmpty() || !lock_.Try(Base(folder, key) + QStringLiteral(".lock"), linux_port::FileLock::Mode::Exclusive, true))
-        return false;
+SingleInstance::Claimed SingleInstance::Claim(const QString& folder, const QString& key, std::function<void()> show) {
+    if (folder.isEmpty())
+        return Claimed::Unavailable;
+    if (!lock_.Try(Base(folder, key) + QStringLiteral(".lock"), linux_port::FileLock::Mode::Exclusive, true))
+        return errno == EWOULDBLOCK ? Claimed::Others : Claimed::Unavailable;
     lock_.Describe(QByteArray("PID ") + QByteArray::number(::getpid()));
     show_ = std::move(show);
     socketPath_ = Base(folder, key) + QStringLiteral(".socket");
     sockaddr_un address {};
     if (!SocketAddress(socketPath_, address))
-        return true; // the window is ours; later starts just cannot reach it
+        return Claimed::Ours; // later starts just cannot reach it
     ::unlink(address.sun_path); // a killed one's
     listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (listener_ < 0)
-        return true;
+        return Claimed::Ours;
     if (::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener_, 8) != 0) {
         ::close(listener_);
         listener_ = -1;
-        return true;
+        return Claimed::Ours;
     }
     notifier_ = new QSocketNotifier(listener_, QSocketNotifier::Read);
     QObject::connect(notifier_, &QSocketNotifier::activated, this, [this] { Serve(); });
-    return true;
+    return Claimed::Ours;
 }
 
 void SingleInstance::Serve() {

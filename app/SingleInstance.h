@@ -25,10 +25,12 @@ public:
     // The name of this session's lock and socket in the runtime folder.
     static QString SessionKey();
 
-    // Takes the session's window for this process. False when another kelvane has it (or the
-    // lock cannot be had); then `AskToShow` reaches that one. While this one has it, each later
-    // start's request runs `show`.
-    bool Claim(const QString& folder, const QString& key, std::function<void()> show);
+    enum class Claimed { Ours, Others, Unavailable };
+    // Takes the session's window for this process: Others when another kelvane has it (then
+    // `AskToShow` reaches that one), Unavailable when the lock cannot be had at all (no runtime
+    // folder, or one this user cannot write): nothing keeps a second start out then. While this
+    // one has it, each later start's request runs `show`.
+    Claimed Claim(const QString& folder, const QString& key, std::function<void()> show);
 
     // Asks the kelvane that has the session's window to show it, waiting up to `timeoutMs` for
     // its answer. False, with `error` set, when it cannot be reached or does not answer.

@@ -82,10 +82,11 @@ int main(int argc, char* argv[]) {
     const QString runtimeFolder = kelvane::linux_port::UserRuntimeFolder();
     const QString sessionKey = kelvane::app::SingleInstance::SessionKey();
     kelvane::app::SingleInstance instance;
-    if (!runtimeFolder.isEmpty() && !instance.Claim(runtimeFolder, sessionKey, [] {
-            if (mainWindow != nullptr)
-                mainWindow->ShowSettings1Click();
-        })) {
+    const auto claimed = instance.Claim(runtimeFolder, sessionKey, [] {
+        if (mainWindow != nullptr)
+            mainWindow->ShowSettings1Click();
+    });
+    if (claimed == kelvane::app::SingleInstance::Claimed::Others) {
         QString error;
         if (kelvane::app::SingleInstance::AskToShow(runtimeFolder, sessionKey, 10000, &error))
             return 0;
