@@ -18,6 +18,7 @@
 #include "app/PropertiesPanel.h"
 #include "app/SettingsGroup.h"
 #include "app/TrayIcon.h"
+#include "app/WindowPlacement.h"
 #include "engine/DebugDump.h"
 #include "engine/Optimizer.h"
 #include "engine/Privileges.h"
@@ -382,14 +383,13 @@ void TFormMain::LoadSettings() {
     menu_->StayonTop->setChecked(p.StayOnTop);
     s.CheckBoxALU->setChecked(p.ALU);
     s.SpinEditALUPerc->setValue(p.ALUPerc);
-    // The placement: an absent corner centres the design-size window; the minimum size bounds the size.
-    const QRect screen = QGuiApplication::primaryScreen() != nullptr
-                             ? QGuiApplication::primaryScreen()->geometry()
-                             : QRect(0, 0, 1920, 1080);
-    const int topEdge = p.WindowTop.value_or(screen.height() / 2 - height() / 2);
-    const int leftEdge = p.WindowLeft.value_or(screen.width() / 2 - width() / 2);
-    move(leftEdge, topEdge);
-    resize(std::max(p.WindowWidth, minimumWidth()), std::max(p.WindowHeight, minimumHeight()));
+    // The placement: the frame within the available area of the screen that shows it, an absent
+    // corner centring the window of its final size; the minimum size bounds the size.
+    const QRect placed = PlaceWindow({p.WindowLeft, p.WindowTop, p.WindowWidth, p.WindowHeight}, minimumSize(),
+                                     AvailableScreenAreas(), FrameMarginsOf(*this));
+    move(placed.topLeft()); // the frame's corner
+    resize(placed.size());
+    KeepOnScreenOnceFramed(*this);
 }
 
 void TFormMain::LoadWindowSettings() {
@@ -621,12 +621,7 @@ void TFormMain::StayonTopClick() {
     QAction* item = menu_->StayonTop;
     item->setChecked(!item->isChecked());
     AdjustTrayIcon(TTrayIcon::NIM_DELETE);
-    const bool wasVisible = isVisible();
-    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) != item->isChecked()) {
-        setWindowFlag(Qt::WindowStaysOnTopHint, item->isChecked());
-        if (wasVisible)
-            show(); // changing the flags hides a shown window
-    }
+    SetStaysOnTop(*this, item->isChecked());
     AdjustTrayIcon(TTrayIcon::NIM_ADD);
     CheckBoxOptimizeClick();
 }

@@ -118,7 +118,7 @@ $common_preferences
 OptimizerEnabled=0
 BoostForeground=0
 ALUPerc=75
-WindowLeft=100
+WindowLeft=0
 WindowTop=80
 WindowWidth=900
 WindowHeight=500
@@ -128,7 +128,7 @@ EOF
     window=$(main_window)
     frame_of "$window"
     first_x=$FX first_y=$FY
-    check "the window's frame is where the file says (at $FX,$FY)" [ "$FX" = 100 ] && [ "$FY" = 80 ]
+    check "the window's frame is where the file says (at $FX,$FY)" [ "$FX" = 0 ] && [ "$FY" = 80 ]
     check "\"Stay on Top\" on" wait_for 20000 stay_on_top
     check "\"Stay on Top\" off" wait_for 20000 stay_normal
     sed_ini() { read_ini | sed 's/^ALUPerc=.*/ALUPerc=60/' | write_ini; }
