@@ -48,7 +48,7 @@ int ScreenWidth(int given) {
 // Design sizes at 96 dpi.
 constexpr int kDesignWidth = 1087;
 constexpr int kDesignHeight = 770;
-constexpr int kGraphMinimumWidth = 150; // 221 at the design width, less at the minimum width
+constexpr int kGraphMinimumWidth = 64; // 221 at the design width, narrower before the panes give way
 constexpr int kGraphHeight = 129;
 
 } // namespace
@@ -385,8 +385,11 @@ void TFormMain::LoadSettings() {
     s.SpinEditALUPerc->setValue(p.ALUPerc);
     // The placement: the frame within the available area of the screen that shows it, an absent
     // corner centring the window of its final size; the minimum size bounds the size.
-    const QRect placed = PlaceWindow({p.WindowLeft, p.WindowTop, p.WindowWidth, p.WindowHeight}, minimumSize(),
-                                     AvailableScreenAreas(), FrameMarginsOf(*this));
+    const SavedPlacement saved{p.WindowLeft, p.WindowTop, p.WindowWidth, p.WindowHeight};
+    const QVector<QRect> areas = AvailableScreenAreas();
+    const QMargins frame = FrameMarginsOf(*this);
+    FitMinimumSize(*this, AreaFor(saved, areas, frame), frame); // a screen narrower than the design's minimum
+    const QRect placed = PlaceWindow(saved, minimumSize(), areas, frame);
     move(placed.topLeft()); // the frame's corner
     resize(placed.size());
     KeepOnScreenOnceFramed(*this);

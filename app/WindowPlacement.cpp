@@ -56,26 +56,39 @@ const QRect& AreaShowing(const QRect& frame, const QVector<QRect>& areas) {
 
 } // namespace
 
+QRect AreaFor(const SavedPlacement& saved, const QVector<QRect>& areas, QMargins frame) {
+    if (areas.isEmpty())
+        return QRect(0, 0, 1920, 1080);
+    if (!saved.left || !saved.top)
+        return areas.front();
+    const QRect wanted(*saved.left, *saved.top, std::clamp(saved.width, 1, 1 << 20) + frame.left() + frame.right(),
+                       std::clamp(saved.height, 1, 1 << 20) + frame.top() + frame.bottom());
+    return AreaShowing(wanted, areas);
+}
+
 QRect PlaceWindow(const SavedPlacement& saved, QSize minimum, const QVector<QRect>& areas, QMargins frame) {
-    const QVector<QRect> known = areas.isEmpty() ? QVector<QRect>{QRect(0, 0, 1920, 1080)} : areas;
+    const QRect area = AreaFor(saved, areas, frame);
     const int frameWidth = frame.left() + frame.right();
     const int frameHeight = frame.top() + frame.bottom();
     // A size of the file the screen cannot show is not asked of the window system at all.
     auto span = [](int wanted, int least, int room) { return std::max(1, std::min(std::max(wanted, least), room)); };
-    const QRect* area = &known.front();
-    if (saved.left && saved.top) {
-        const QRect wanted(*saved.left, *saved.top,
-                           std::clamp(saved.width, 1, 1 << 20) + frameWidth, std::clamp(saved.height, 1, 1 << 20) + frameHeight);
-        area = &AreaShowing(wanted, known);
-    }
-    const int width = span(saved.width, minimum.width(), area->width() - frameWidth);
-    const int height = span(saved.height, minimum.height(), area->height() - frameHeight);
+    const int width = span(saved.width, minimum.width(), area.width() - frameWidth);
+    const int height = span(saved.height, minimum.height(), area.height() - frameHeight);
     const int outerWidth = width + frameWidth;
     const int outerHeight = height + frameHeight;
-    const std::int64_t left = saved.left ? *saved.left : std::int64_t{area->x()} + (area->width() - outerWidth) / 2;
-    const std::int64_t top = saved.top ? *saved.top : std::int64_t{area->y()} + (area->height() - outerHeight) / 2;
-    return {ClampSpan(left, outerWidth, area->x(), area->width()), ClampSpan(top, outerHeight, area->y(), area->height()),
+    const std::int64_t left = saved.left ? *saved.left : std::int64_t{area.x()} + (area.width() - outerWidth) / 2;
+    const std::int64_t top = saved.top ? *saved.top : std::int64_t{area.y()} + (area.height() - outerHeight) / 2;
+    return {ClampSpan(left, outerWidth, area.x(), area.width()), ClampSpan(top, outerHeight, area.y(), area.height()),
             width, height};
+}
+
+void FitMinimumSize(QWidget& window, const QRect& area, QMargins frame) {
+    const QSize room(area.width() - frame.left() - frame.right(), area.height() - frame.top() - frame.bottom());
+    const QSize needed = window.minimumSizeHint();
+    if (window.minimumWidth() > room.width())
+        window.setMinimumWidth(std::max(room.width(), needed.width()));
+    if (window.minimumHeight() > room.height())
+        window.setMinimumHeight(std::max(room.height(), needed.height()));
 }
 
 QVector<QRect> AvailableScreenAreas() {
@@ -103,8 +116,10 @@ QMargins FrameMarginsOf(const QWidget& window) {
 void KeepOnScreen(QWidget& window) {
     const QMargins frame = FrameMarginsOf(window);
     const QRect outer = window.frameGeometry();
-    SavedPlacement now{outer.left(), outer.top(), window.width(), window.height()};
-    const QRect placed = PlaceWindow(now, window.minimumSize(), AvailableScreenAreas(), frame);
+    const SavedPlacement now{outer.left(), outer.top(), window.width(), window.height()};
+    const QVector<QRect> areas = AvailableScreenAreas();
+    FitMinimumSize(window, AreaFor(now, areas, frame), frame);
+    const QRect placed = PlaceWindow(now, window.minimumSize(), areas, frame);
     if (placed.size() != window.size())
         window.resize(placed.size());
     if (placed.topLeft() != outer.topLeft())

@@ -29,6 +29,15 @@ struct SavedPlacement {
 // screens' available areas, the first the primary one; none: 1920 by 1080.
 QRect PlaceWindow(const SavedPlacement& saved, QSize minimum, const QVector<QRect>& areas, QMargins frame);
 
+// The available area of the screen that would show the window placed as saved (the frame around
+// its inside): the one holding the most of it, the nearest for a place off every screen, the
+// first for a window to be centred.
+QRect AreaFor(const SavedPlacement& saved, const QVector<QRect>& areas, QMargins frame);
+
+// Lowers the window's minimum size where it and its frame would not fit the area, down to what its
+// panes need (they give way first: elided captions, a narrower graph).
+void FitMinimumSize(QWidget& window, const QRect& area, QMargins frame);
+
 // The available areas of the screens, the primary one first.
 QVector<QRect> AvailableScreenAreas();
 

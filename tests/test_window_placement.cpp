@@ -3,12 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QGroupBox>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QWindow>
 #include <cctype>
 #include <climits>
 
 #include "app/WindowPlacement.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace kelvane::app;
 
@@ -65,6 +71,17 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+TEST(FitMinimumSize, LowersTheMinimumOnlyWhereTheScreenIsNarrower) {
+    QWidget window; // no layout: nothing inside needs room
+    window.setMinimumSize(1024, 360);
+    kelvane::app::FitMinimumSize(window, QRect(0, 0, 1920, 1050), kFrame);
+    EXPECT_EQ(window.minimumSize(), QSize(1024, 360));
+    kelvane::app::FitMinimumSize(window, kSmall, kFrame);
+    EXPECT_EQ(window.minimumSize(), QSize(1022, 360));
+    kelvane::app::FitMinimumSize(window, QRect(0, 0, 640, 300), kFrame);
+    EXPECT_EQ(window.minimumSize(), QSize(638, 275));
+}
+
 TEST(StaysOnTop, ShownWindowKeepsItsNativeWindowAndPlace) {
     QMainWindow window;
     window.setGeometry(40, 60, 500, 300);
@@ -91,5 +108,77 @@ TEST(StaysOnTop, WindowNeverShownTakesTheHintWhenItShows) {
     ASSERT_NE(window.windowHandle(), nullptr);
     EXPECT_TRUE(window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
 }
+
+} // namespace
+
+// ---- The window on a 1024x768 screen ----
+
+namespace {
+
+struct FontCase {
+    const char* family;
+    int points; // the desktops' default sizes
+};
+
+class SmallScreen : public kelvane::test::WindowFixture, public testing::WithParamInterface<FontCase> {};
+
+// The whole window, frame included (openbox's: 2 px wide, 25 px high), fits a 1024x768 screen with
+// a panel of 24 px: every pane gives way before the screen does.
+TEST_P(SmallScreen, MinimumSizeFitsWithTheDesktopFont) {
+    const FontCase& c = GetParam();
+    if (!QFontDatabase::hasFamily(QLatin1String(c.family)))
+        GTEST_SKIP() << c.family << " is not installed (fonts-dejavu-core, fonts-noto-core, fonts-cantarell)";
+    const QFont before = QApplication::font();
+    QFont font(QLatin1String(c.family));
+    font.setPointSize(c.points);
+    QApplication::setFont(font);
+    kelvane::app::TFormMain& w = StartShown();
+    QApplication::setFont(before);
+    // What the panes need, and the minimum the window takes on such a screen.
+    EXPECT_LE(w.minimumSizeHint().width(), 1024 - 2) << c.family;
+    EXPECT_LE(w.minimumSizeHint().height(), 768 - 24 - 25) << c.family;
+    w.setMinimumSize(1024, 360);
+    kelvane::app::FitMinimumSize(w, kSmall, kFrame);
+    EXPECT_EQ(w.minimumWidth(), 1024 - 2);
+    EXPECT_LE(w.minimumHeight(), 768 - 24 - 25);
+    // At that width every pane of the top row lies inside the window, none over another, and a
+    // caption cut short has its whole text as the tip.
+    w.resize(w.minimumSize());
+    QCoreApplication::processEvents();
+    int right = 0;
+    for (QWidget* pane : w.findChildren<QGroupBox*>(Qt::FindChildrenRecursively)) {
+        if (pane->objectName() == QLatin1String("GroupBoxControlPanel") || pane->parentWidget()->objectName() != QLatin1String("GroupBoxControlPanel"))
+            continue;
+        const QRect at(pane->mapTo(&w, QPoint(0, 0)), pane->size());
+        EXPECT_GE(at.left(), right) << pane->objectName().toStdString();
+        EXPECT_LE(at.right(), w.width()) << pane->objectName().toStdString();
+        right = at.right();
+    }
+    int elided = 0;
+    for (const QAbstractButton* button : w.findChildren<QAbstractButton*>()) {
+        if (qobject_cast<const QPushButton*>(button) != nullptr || !button->isVisibleTo(&w))
+            continue;
+        const bool tip = !button->toolTip().isEmpty();
+        elided += tip ? 1 : 0;
+        if (tip) {
+            EXPECT_EQ(button->toolTip(), button->text());
+            EXPECT_LT(button->width(), button->sizeHint().width()) << button->objectName().toStdString();
+        }
+    }
+    if (std::string(c.family) == "Cantarell") {
+        EXPECT_GT(elided, 0) << "the widest font has some captions cut short";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(DesktopFonts, SmallScreen,
+                         testing::Values(FontCase{"DejaVu Sans", 9}, FontCase{"DejaVu Sans", 10},
+                                         FontCase{"Noto Sans", 10}, FontCase{"Cantarell", 11}),
+                         [](const testing::TestParamInfo<FontCase>& param) {
+                             std::string name = param.param.family;
+                             for (char& ch : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             return name + '_' + std::to_string(param.param.points);
+                         });
 
 } // namespace

@@ -147,6 +147,36 @@ EOF
     check "kelvane ends on SIGTERM" stop_kelvane
 }
 
+# On the 1024x768 screen the whole window, frame included, lies in the work area: centred when the
+# file has no place, kept within the screen when the file holds a huge size or a place off it.
+#   placed_within PREFERENCES...: one start with these lines in [Preferences]
+placed_within() {
+    {
+        echo "$common_preferences"
+        echo "OptimizerEnabled=0"
+        for line in "$@"; do echo "$line"; done
+    } | write_ini
+    start_kelvane
+    wait_for 20000 has_main_window || return 1
+    sleep 1 # the window manager has framed it, and the window kept its frame on the screen
+    window=$(main_window)
+    frame_of "$window"
+    work_area
+    echo "    frame $FX,$FY ${FW}x$FH in the work area $AX,$AY ${AW}x$AH"
+    frame_within_work_area "$window"
+    rc=$?
+    stop_kelvane
+    return $rc
+}
+scenario_onscreen() {
+    check "no place in the file: the window lies in the work area" placed_within
+    check "a huge size: the window lies in the work area" placed_within WindowWidth=2147483647 WindowHeight=2147483647
+    check "a place off the screen: the window lies in the work area" placed_within WindowLeft=30000 WindowTop=-30000 \
+        WindowWidth=900 WindowHeight=500
+    check "the title bar above the screen: the window lies in the work area" placed_within WindowLeft=10 WindowTop=-25
+    check "the design size, centred: the window lies in the work area" placed_within WindowWidth=1087 WindowHeight=770
+}
+
 echo "$scenario:"
 "scenario_$scenario"
 if [ "$failures" -ne 0 ]; then
