@@ -177,6 +177,42 @@ scenario_onscreen() {
     check "the design size, centred: the window lies in the work area" placed_within WindowWidth=1087 WindowHeight=770
 }
 
+# Without a notification area "Start minimized" starts the window iconified, in the task bar (the
+# window manager's client list); when a notification area comes up, the icon docks there.
+kelvane_windows() { xdotool search --all --pid "$kelvane" --name '^Kelvane$' 2>/dev/null; }
+iconic_in_task_bar() {
+    for id in $(kelvane_windows); do
+        xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'window state: Iconic' || continue
+        xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -qi "$(printf '0x%x' "$id")" && return 0
+    done
+    return 1
+}
+no_trayer() { ! trayer_ready; }
+scenario_notray() {
+    for id in $(xdotool search --class trayer 2>/dev/null); do
+        tray_pid=$(xdotool getwindowpid "$id" 2>/dev/null) && break
+    done
+    if [ -z "${tray_pid:-}" ]; then
+        echo "skipped: the notification area's process is not known"
+        exit 77
+    fi
+    kill -TERM "$tray_pid" # the desktop's own, inside this scenario's PID namespace
+    check "the notification area is gone" wait_for 10000 no_trayer
+    write_ini <<EOF
+$common_preferences
+StartMinimzed=1
+OptimizerEnabled=0
+EOF
+    start_kelvane
+    check "the window starts iconified, in the task bar" wait_for 20000 iconic_in_task_bar
+    check "it stays so" holds 2000 iconic_in_task_bar
+    trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
+        --transparent false --tint 0x303030 >/dev/null 2>&1 &
+    started_pids="$started_pids $!"
+    check "a notification area comes up: the icon docks there" wait_for 20000 tray_panel
+    check "kelvane ends on SIGTERM" stop_kelvane
+}
+
 echo "$scenario:"
 "scenario_$scenario"
 if [ "$failures" -ne 0 ]; then
