@@ -210,6 +210,8 @@ void Optimizer::BoostForeground() {
         foreground_ = f;
         if (!table.InRange(f))
             f = 0;
+        if (monitor_.BoostPID != 0 && monitor_.BoostPID != f)
+            ReturnBoost(monitor_.BoostPID); // the focus left it: never two boosted at once
         TProcess& target = table[f];
         if (target.Name == OwnExecutable()) {
             monitor_.BoostPID = 0;
@@ -254,6 +256,17 @@ void Optimizer::BoostForeground() {
         if (dump)
             dump(f);
     }
+}
+
+void Optimizer::ReturnBoost(Pid pid) {
+    const TProcess* known = monitor_.table().Find(pid);
+    if (known == nullptr || !known->Boosted || known->Throttled) // Anti-LockUp's hold stays the pass's
+        return;
+    TProcess* record = &monitor_.table()[pid];
+    ProcessApi& api = monitor_.api();
+    const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, pid);
+    if (IsRunning(api, handle) && handle.identity() == record->Identity)
+        BackgroundBranch(handle, *record);
 }
 
 void Optimizer::HandleProcess(Pid pid, bool sampled) {

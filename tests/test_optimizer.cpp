@@ -179,6 +179,21 @@ TEST_F(OptimizerTest, ABoostedProcessRefusedOnceIsReturnedByTheNextPass) {
     EXPECT_EQ(ClassOf(104), ABOVE_NORMAL_PRIORITY_CLASS);
 }
 
+// The previous target gets its class back before the new one is raised: never two at the boost class.
+TEST_F(OptimizerTest, ThePreviousTargetIsReturnedBeforeTheNextIsRaised) {
+    Add(104, "/usr/bin/other");
+    Add(300, "/usr/bin/editor"); // visited after 104 in the pass
+    api.SetForegroundPid(300);
+    Pass();
+    api.ClearLog();
+    api.SetForegroundPid(104);
+    Pass();
+    const QStringList sets = api.Log().filter(QStringLiteral("SetPriorityClass "));
+    ASSERT_EQ(sets.size(), 2) << sets.join(u',').toStdString();
+    EXPECT_TRUE(sets[0].startsWith(QStringLiteral("SetPriorityClass 300 "))) << sets[0].toStdString();
+    EXPECT_TRUE(sets[1].startsWith(QStringLiteral("SetPriorityClass 104 "))) << sets[1].toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(FocusGoes, BoostLeavesTest,
                          testing::Values(FocusLeaves{"Kelvane itself", kSelf, 0}, FocusLeaves{"nothing", 0, 0},
                                          FocusLeaves{"a process Kelvane may not change", 102, 0},

@@ -213,6 +213,43 @@ EOF
     check "kelvane ends on SIGTERM" stop_kelvane
 }
 
+# The foreground boost leaves with the focus: to Kelvane's own window, to another window; at no
+# time do two processes hold the boost class (Above Normal, nice -5).
+not_both_boosted() { ! { nice_is "$1" -5 && nice_is "$2" -5; }; }
+scenario_focusleaves() {
+    spawn_niced 3 "$XCHILD"
+    first=$child
+    first_window=$(first_line "$child_out")
+    spawn_niced 3 "$XCHILD"
+    second=$child
+    second_window=$(first_line "$child_out")
+    write_ini <<EOF
+$common_preferences
+OptimizerEnabled=1
+BoostForeground=1
+BoostPriority=3
+EOF
+    start_kelvane
+    check "the window shows" wait_for 20000 has_main_window
+    check "the first window gets the focus" activate "$first_window"
+    check "its process is boosted" wait_for 15000 nice_is "$first" -5
+    check "Kelvane's own window gets the focus" activate "$(main_window)"
+    check "the first process is back at nice 3 within a second" wait_for 1000 nice_is "$first" 3
+    check "the first window gets the focus again" activate "$first_window"
+    check "its process is boosted again" wait_for 15000 nice_is "$first" -5
+    check "the second window gets the focus" activate "$second_window"
+    check "the second process is boosted" wait_for 15000 nice_is "$second" -5
+    check "the first is back at nice 3" wait_for 1000 nice_is "$first" 3
+    for turn in 1 2 3; do
+        activate "$first_window"
+        check "never both boosted (turn $turn)" holds 600 not_both_boosted "$first" "$second"
+        activate "$second_window"
+        check "never both boosted (turn $turn, back)" holds 600 not_both_boosted "$first" "$second"
+    done
+    check "kelvane ends on SIGTERM" stop_kelvane
+    check "both are at nice 3" sh -c "[ $(nice_of "$first") = 3 ] && [ $(nice_of "$second") = 3 ]"
+}
+
 echo "$scenario:"
 "scenario_$scenario"
 if [ "$failures" -ne 0 ]; then
