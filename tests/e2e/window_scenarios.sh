@@ -131,8 +131,9 @@ EOF
     check "the window's frame is where the file says (at $FX,$FY)" [ "$FX" = 0 ] && [ "$FY" = 80 ]
     check "\"Stay on Top\" on" wait_for 20000 stay_on_top
     check "\"Stay on Top\" off" wait_for 20000 stay_normal
-    sed_ini() { read_ini | sed 's/^ALUPerc=.*/ALUPerc=60/' | write_ini; }
-    sed_ini
+    # A mark that only a save puts back (read whole before the file is written again).
+    marked=$(read_ini | sed 's/^ALUPerc=.*/ALUPerc=60/')
+    printf '%s\n' "$marked" | write_ini
     check "\"Save Settings\" writes the settings" wait_for 20000 save_settings
     frame_of "$(main_window)"
     check "the window stayed where it was (frame at $FX,$FY)" [ "$FX" = "$first_x" ] && [ "$FY" = "$first_y" ]
