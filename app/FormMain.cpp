@@ -18,6 +18,7 @@
 #include "app/PropertiesPanel.h"
 #include "app/SettingsGroup.h"
 #include "app/TrayIcon.h"
+#include "app/WindowPlacement.h"
 #include "engine/DebugDump.h"
 #include "engine/Optimizer.h"
 #include "engine/Privileges.h"
@@ -47,7 +48,7 @@ int ScreenWidth(int given) {
 // Design sizes at 96 dpi.
 constexpr int kDesignWidth = 1087;
 constexpr int kDesignHeight = 770;
-constexpr int kGraphMinimumWidth = 150; // 221 at the design width, less at the minimum width
+constexpr int kGraphMinimumWidth = 64; // 221 at the design width, narrower before the panes give way
 constexpr int kGraphHeight = 129;
 
 } // namespace
@@ -383,14 +384,16 @@ void TFormMain::LoadSettings() {
     menu_->StayonTop->setChecked(p.StayOnTop);
     s.CheckBoxALU->setChecked(p.ALU);
     s.SpinEditALUPerc->setValue(p.ALUPerc);
-    // The placement: an absent corner centres the design-size window; the minimum size bounds the size.
-    const QRect screen = QGuiApplication::primaryScreen() != nullptr
-                             ? QGuiApplication::primaryScreen()->geometry()
-                             : QRect(0, 0, 1920, 1080);
-    const int topEdge = p.WindowTop.value_or(screen.height() / 2 - height() / 2);
-    const int leftEdge = p.WindowLeft.value_or(screen.width() / 2 - width() / 2);
-    move(leftEdge, topEdge);
-    resize(std::max(p.WindowWidth, minimumWidth()), std::max(p.WindowHeight, minimumHeight()));
+    // The placement: the frame within the available area of the screen that shows it, an absent
+    // corner centring the window of its final size; the minimum size bounds the size.
+    const SavedPlacement saved{p.WindowLeft, p.WindowTop, p.WindowWidth, p.WindowHeight};
+    const QVector<QRect> areas = AvailableScreenAreas();
+    const QMargins frame = FrameMarginsOf(*this);
+    FitMinimumSize(*this, AreaFor(saved, areas, frame), frame); // a screen narrower than the design's minimum
+    const QRect placed = PlaceWindow(saved, minimumSize(), areas, frame);
+    move(placed.topLeft()); // the frame's corner
+    resize(placed.size());
+    KeepOnScreenOnceFramed(*this);
 }
 
 void TFormMain::LoadWindowSettings() {
@@ -630,12 +633,7 @@ void TFormMain::StayonTopClick() {
     QAction* item = menu_->StayonTop;
     item->setChecked(!item->isChecked());
     AdjustTrayIcon(TTrayIcon::NIM_DELETE);
-    const bool wasVisible = isVisible();
-    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) != item->isChecked()) {
-        setWindowFlag(Qt::WindowStaysOnTopHint, item->isChecked());
-        if (wasVisible)
-            show(); // changing the flags hides a shown window
-    }
+    SetStaysOnTop(*this, item->isChecked());
     AdjustTrayIcon(TTrayIcon::NIM_ADD);
     CheckBoxOptimizeClick();
 }

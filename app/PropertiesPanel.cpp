@@ -1,5 +1,7 @@
 #include "app/PropertiesPanel.h"
 
+#include "app/ElidedCaption.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -47,7 +49,8 @@ QCheckBox* CheckBox(const char* name, const char* caption, const char* hint, QWi
     box->setObjectName(QLatin1String(name));
     box->setStatusTip(QString::fromUtf8(hint));
     box->setEnabled(false);
-    box->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed); // never clipped
+    box->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+    MakeCaptionElidable(box); // cut short with an ellipsis, never clipped
     return box;
 }
 
@@ -74,6 +77,7 @@ TPropertiesPanel::TPropertiesPanel(ProcessMonitor& monitor, QWidget* parent)
         radio->setStatusTip(QString::fromUtf8(kRadios[i].hint));
         radio->setEnabled(false);
         radio->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+        MakeCaptionElidable(radio);
         radioGroup_->addButton(radio, i);
         radioButtons[static_cast<std::size_t>(i)] = radio;
         radios->addWidget(radio, i % 3, i / 3);
@@ -85,7 +89,7 @@ TPropertiesPanel::TPropertiesPanel(ProcessMonitor& monitor, QWidget* parent)
 
     int widest = 0;
     for (const QRadioButton* radio : radioButtons)
-        widest = std::max(widest, radio->sizeHint().width());
+        widest = std::max(widest, radio->minimumWidth());
     setTo->setMinimumWidth(2 * widest + 10 + 16);
 
     ListViewAffinity = new QTreeWidget(this);
@@ -98,7 +102,10 @@ TPropertiesPanel::TPropertiesPanel(ProcessMonitor& monitor, QWidget* parent)
     // As tall as the row of groups makes it, not as tall as a list would like to be.
     ListViewAffinity->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
     ListViewAffinity->setMinimumHeight(48);
-    ListViewAffinity->setMinimumWidth(ListViewAffinity->fontMetrics().horizontalAdvance(QStringLiteral("CPU Affinity")) + 40);
+    // Room for its rows ("CPU 15" and a check box); the heading is elided where it is narrower.
+    ListViewAffinity->setMinimumWidth(ListViewAffinity->fontMetrics().horizontalAdvance(QStringLiteral("CPU 15")) + 40);
+    // No wider than its heading needs: room beyond that goes to the captions beside it.
+    ListViewAffinity->setMaximumWidth(ListViewAffinity->fontMetrics().horizontalAdvance(QStringLiteral("CPU Affinity")) + 40);
     connect(ListViewAffinity, &QTreeWidget::itemChanged, this, [this] { ListViewAffinityItemChecked(); });
 
     auto* buttons = new QHBoxLayout;

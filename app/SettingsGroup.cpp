@@ -1,5 +1,7 @@
 #include "app/SettingsGroup.h"
 
+#include "app/ElidedCaption.h"
+
 #include <QGridLayout>
 #include <QLabel>
 
@@ -13,6 +15,7 @@ QCheckBox* CheckBox(const char* name, const char* caption, const char* hint, boo
     box->setStatusTip(QString::fromUtf8(hint));
     box->setChecked(checked);
     box->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+    MakeCaptionElidable(box);
     return box;
 }
 

@@ -15,6 +15,7 @@
 #include "app/DialogWiring.h"
 #include "app/FormMain.h"
 #include "app/SingleInstance.h"
+#include "app/TrayIcon.h"
 #include "dialogs/AboutBox.h"
 #include "dialogs/FormProcessInformation.h"
 #include "dialogs/FormSetShutdownDateTime.h"
@@ -141,6 +142,8 @@ int main(int argc, char* argv[]) {
 
     if (!formMain.StartMinimized())
         formMain.show();
+    else if (!formMain.trayIcon().IsDocked())
+        formMain.showMinimized(); // no notification area to come back from: in the task bar
     if (aboutBox.SplashShown())
         aboutBox.raise();
     formMain.StartVersionCheck(); // start-up steps 19 and 21, without holding the window back

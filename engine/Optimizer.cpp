@@ -143,6 +143,8 @@ Optimizer::Visit Optimizer::VisitOf(Pid pid) {
     const std::uint64_t listed = monitor_.api().ListedIdentity(pid);
     if (listed == 0)
         return Visit::Full; // the port cannot tell without opening it
+    if (record->Boosted || record->Throttled)
+        return Visit::Full; // a class of Kelvane's to return, whatever an earlier open said
     if (record->RefusedIdentity != 0) {
         // Not Kelvane's to change: tried again about every 64 passes, in case that changed.
         if (record->RefusedIdentity == listed && (monitor_.optimizerPass + pid) % 64 != 0)
@@ -208,6 +210,8 @@ void Optimizer::BoostForeground() {
         foreground_ = f;
         if (!table.InRange(f))
             f = 0;
+        if (monitor_.BoostPID != 0 && monitor_.BoostPID != f)
+            ReturnBoost(monitor_.BoostPID); // the focus left it: never two boosted at once
         TProcess& target = table[f];
         if (target.Name == OwnExecutable()) {
             monitor_.BoostPID = 0;
@@ -220,12 +224,19 @@ void Optimizer::BoostForeground() {
         if (monitor_.BoostPID == f)
             return;
         const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, f);
-        if (!IsRunning(api, handle))
+        if (!IsRunning(api, handle)) {
+            // Not Kelvane's to change (or gone): nothing holds the boost, so the process that had
+            // it gets its class back in this pass.
+            monitor_.BoostPID = 0;
             return;
+        }
         const bool reused = target.Identity != 0 && target.Identity != handle.identity();
         TProcess& record = monitor_.RecordOf(handle); // `target` is gone when the PID was reused
-        if (reused)
-            return; // another process behind the PID: boosted once the pass has read it afresh
+        if (reused) {
+            monitor_.BoostPID = f; // another process behind the PID: boosted once the pass has read it afresh
+            return;
+        }
+        record.RefusedIdentity = 0; // opened for changes: the passes visit it again
         if (PriorityClassToIndex(record.Priority) < options.boostIndex) {
             if (!record.Managed)
                 record.OptimizeProfile = record.OrginalPriority; // the class to return to
@@ -245,6 +256,17 @@ void Optimizer::BoostForeground() {
         if (dump)
             dump(f);
     }
+}
+
+void Optimizer::ReturnBoost(Pid pid) {
+    const TProcess* known = monitor_.table().Find(pid);
+    if (known == nullptr || !known->Boosted || known->Throttled) // Anti-LockUp's hold stays the pass's
+        return;
+    TProcess* record = &monitor_.table()[pid];
+    ProcessApi& api = monitor_.api();
+    const ProcessHandle handle = api.OpenProcess(AccessMask::Optimize, pid);
+    if (IsRunning(api, handle) && handle.identity() == record->Identity)
+        BackgroundBranch(handle, *record);
 }
 
 void Optimizer::HandleProcess(Pid pid, bool sampled) {

@@ -45,6 +45,8 @@ public:
 
 private:
     void BoostForeground();
+    // Gives the process that held the boost its class back at once, before another one gets it.
+    void ReturnBoost(Pid pid);
     void EndOfPass();
     // What a pass does with a process: everything, only its CPU sample, or nothing at all.
     enum class Visit { Full, Sample, Skip };

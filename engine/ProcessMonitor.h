@@ -175,6 +175,11 @@ public:
 
 private:
     void CreateRow(Pid pid);
+    // Names one process as the full scan does; false when it could not be opened.
+    bool NameProcess(Pid pid, bool refresh);
+    // Names a process that no pass has named yet (started after the full scan, or not Kelvane's to
+    // change, so the cycle passes it by): "Unknown" when it runs but cannot be read.
+    void NameNewProcess(Pid pid);
     void LoadProfile(TProcess& record, std::optional<std::uint64_t> maskRead);
     void UpdateRowImageForState(ProcessRow& row, const TProcess& record) const;
     bool IsRunning(const ProcessHandle& handle);
@@ -191,6 +196,7 @@ private:
     ProcessList list_;
     Pid systemPid_ = 0;
     std::vector<Pid> pids_;                 // the shared PID buffer of the enumerations
+    bool fullScanDone_ = false;             // the display refresh names new processes after it
     std::optional<IniDocument> profiles_;   // the settings file as read once per scan pass
     bool displaySamplesLapsed_ = true;      // no display samples were taken on the last tick
 };

@@ -110,32 +110,46 @@ void ProcessMonitor::ProcessesScan(bool refresh) {
             continue;
         if (systemPid_ != 0 && table_.InRange(systemPid_))
             table_[systemPid_].Name = kSystemName;
-        const ProcessHandle handle = api_.OpenProcess(AccessMask::Scan, pid);
-        if (!IsRunning(handle)) {
+        if (!NameProcess(pid, refresh))
             table_[pid].Name = QStringLiteral("Unknown");
-            continue;
-        }
-        TProcess& record = RecordOf(handle);
-        record.Active = true;
-        const QString path = api_.GetModuleFileNameExW(handle, 0);
-        if (path.isEmpty())
-            continue;
-        record.Name = path;
-        ModuleHandle module = 0;
-        if (api_.EnumProcessModules(handle, module)) {
-            const QString modulePath = api_.GetModuleFileNameExW(handle, module);
-            if (!modulePath.isEmpty())
-                record.Name = modulePath;
-            if (refresh) {
-                record.Priority = static_cast<std::uint16_t>(api_.GetPriorityClass(handle));
-                record.OrginalPriority = record.Priority;
-            }
-            ProcessTimes times;
-            api_.GetProcessTimes(handle, times);
-            record.dCPUTime = times.Total() - record.CPUTime;
-            record.CPUTime = times.Total();
-        }
     }
+    fullScanDone_ = true;
+}
+
+bool ProcessMonitor::NameProcess(Pid pid, bool refresh) {
+    const ProcessHandle handle = api_.OpenProcess(AccessMask::Scan, pid);
+    if (!IsRunning(handle))
+        return false;
+    TProcess& record = RecordOf(handle);
+    record.Active = true;
+    const QString path = api_.GetModuleFileNameExW(handle, 0);
+    if (path.isEmpty())
+        return true;
+    record.Name = path;
+    ModuleHandle module = 0;
+    if (api_.EnumProcessModules(handle, module)) {
+        const QString modulePath = api_.GetModuleFileNameExW(handle, module);
+        if (!modulePath.isEmpty())
+            record.Name = modulePath;
+        if (refresh) {
+            record.Priority = static_cast<std::uint16_t>(api_.GetPriorityClass(handle));
+            record.OrginalPriority = record.Priority;
+        }
+        ProcessTimes times;
+        api_.GetProcessTimes(handle, times);
+        record.dCPUTime = times.Total() - record.CPUTime;
+        record.CPUTime = times.Total();
+    }
+    return true;
+}
+
+void ProcessMonitor::NameNewProcess(Pid pid) {
+    if (NameProcess(pid, false))
+        return;
+    // Not readable, yet running (another user's): listed as the full scan lists it. One that
+    // has ended meanwhile stays unnamed.
+    if (IsRunning(api_.OpenProcess(AccessMask::Query, pid)))
+        table_[pid].Name = QStringLiteral("Unknown");
 }
 
 QString ProcessMonitor::DescriptionOf(Pid pid, const QString& name) const {
@@ -246,6 +260,11 @@ void ProcessMonitor::GetProcessesOnNT() {
 
     auto listOne = [this](Pid pid) {
         const TProcess* named = table_.Find(pid);
+        // Once per process: a named record is never opened here again for its name.
+        if ((named == nullptr || !named->InUse()) && fullScanDone_ && table_.InRange(pid)) {
+            NameNewProcess(pid);
+            named = table_.Find(pid);
+        }
         if (named == nullptr || !named->InUse())
             return;
         if (flags.windowVisible)

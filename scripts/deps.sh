@@ -11,7 +11,7 @@ run_pkgs=(xvfb xauth openbox trayer x11-utils libgl1-mesa-dri fonts-dejavu-core)
 package_pkgs=(dpkg-dev file librsvg2-bin)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev libssl-dev xvfb xauth openbox xdotool x11-utils
            procps util-linux libcap2-bin passwd binutils-mingw-w64-x86-64 cpp desktop-file-utils
-           tzdata dpkg libgl1-mesa-dri fonts-dejavu-core trayer
+           tzdata dpkg libgl1-mesa-dri fonts-dejavu-core fonts-noto-core fonts-cantarell trayer
            dpkg-dev fakeroot file lintian appstream librsvg2-bin systemd
            sway qt6-wayland dbus-daemon kwin-wayland)
 

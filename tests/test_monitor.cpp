@@ -161,6 +161,51 @@ TEST_F(MonitorTest, RecordsWithoutANameAreNeverListed) {
     EXPECT_EQ(m.list().at(0).caption, QStringLiteral("0"));
 }
 
+// Processes started after the full scan are listed by the next display refresh, whether or not the
+// window shows and whether or not any other pass names them (the optimizer off, or processes that
+// are not Kelvane's to change).
+TEST_F(MonitorTest, ProcessesStartedLaterAreListedByTheNextRefresh) {
+    struct Case {
+        const char* what;
+        bool windowVisible;
+        std::uint32_t refusedRights;
+        bool exitsFirst;
+        const char* listedName; // nullptr: not listed
+    };
+    const Case cases[] = {
+        {"own process, window shown", true, 0, false, "late"},
+        {"own process, window hidden", false, 0, false, "late"},
+        {"another user's, path unreadable", true, PROCESS_VM_READ, false, "Unknown"},
+        {"not changeable, path readable", false, PROCESS_SET_INFORMATION, false, "late"},
+        {"ended before the refresh", true, 0, true, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeProcessApi world;
+        world.AddProcess(100, QStringLiteral("/usr/bin/early"));
+        ProcessMonitor m(world, host, strings, settingsPath, 8, kEnglish);
+        m.StartUp();
+        m.flags.windowVisible = c.windowVisible;
+        m.TimerRefreshDisplayOn();
+        world.AddProcess(200, QStringLiteral("/usr/bin/late")).refusedRights = c.refusedRights;
+        if (c.exitsFirst)
+            world.ExitProcess(200);
+        m.TimerRefreshDisplayOn();
+        const int index = m.list().FindCaption(QStringLiteral("200"));
+        if (c.listedName == nullptr) {
+            EXPECT_LT(index, 0);
+            continue;
+        }
+        ASSERT_GE(index, 0);
+        EXPECT_EQ(m.list().at(index).subItems[0], QLatin1String(c.listedName));
+        // Named once: later refreshes do not open it again for its name.
+        world.ClearLog();
+        m.flags.windowVisible = false;
+        m.TimerRefreshDisplayOn();
+        EXPECT_FALSE(world.Log().join(u'\n').contains(QStringLiteral("OpenProcess 1040 200")));
+    }
+}
+
 TEST_F(MonitorTest, FullScanRefreshDecidesWhetherClassesAreReread) {
     api.AddProcess(100, QStringLiteral("/usr/bin/a"), HIGH_PRIORITY_CLASS);
     ProcessMonitor& m = Monitor();

@@ -125,10 +125,82 @@ TEST_F(OptimizerTest, BoostTargetsThatAreNotChanged) {
     Pass();
     EXPECT_EQ(monitor.BoostPID, 101U);
     EXPECT_EQ(SetClassCalls(101), 0);
-    api.SetForegroundPid(102); // cannot be opened for changes: the previous target stays
+    api.SetForegroundPid(102); // cannot be opened for changes: nothing is the target
     Pass();
-    EXPECT_EQ(monitor.BoostPID, 101U);
+    EXPECT_EQ(monitor.BoostPID, 0U);
 }
+
+// Wherever the focus goes from a boosted process, it has its class back after one pass, and no
+// other process holds the boost class but the new target.
+struct FocusLeaves {
+    const char* to;
+    Pid pid;
+    Pid boosted; // the one process at the boost class afterwards, 0 for none
+};
+class BoostLeavesTest : public OptimizerTest, public testing::WithParamInterface<FocusLeaves> {};
+
+TEST_P(BoostLeavesTest, ThePreviousTargetGetsItsClassBackInOnePass) {
+    const FocusLeaves& c = GetParam();
+    Add(100, "/usr/bin/editor");
+    Add(101, "/usr/bin/never");
+    Record(101).Never = true;
+    Add(102, "/usr/bin/desktop").refusedRights = PROCESS_SET_INFORMATION;
+    Add(103, "/usr/bin/ended");
+    Add(104, "/usr/bin/other");
+    api.SetForegroundPid(100);
+    Pass();
+    ASSERT_EQ(ClassOf(100), ABOVE_NORMAL_PRIORITY_CLASS);
+    api.AddProcess(103, QStringLiteral("/usr/bin/reused")); // the PID given to another process
+
+    api.SetForegroundPid(c.pid);
+    Pass();
+    EXPECT_EQ(ClassOf(100), NORMAL_PRIORITY_CLASS) << c.to;
+    EXPECT_FALSE(Record(100).Boosted) << c.to;
+    EXPECT_NE(monitor.BoostPID, 100U) << c.to;
+    for (const Pid pid : {Pid{100}, Pid{101}, Pid{102}, Pid{103}, Pid{104}})
+        EXPECT_EQ(ClassOf(pid) == ABOVE_NORMAL_PRIORITY_CLASS, pid == c.boosted) << c.to << ": " << pid;
+}
+
+// A boosted process that one pass could not open (a passing failure, such as no file descriptor
+// left) is returned by the next pass, not only when refused processes are tried again.
+TEST_F(OptimizerTest, ABoostedProcessRefusedOnceIsReturnedByTheNextPass) {
+    Add(100, "/usr/bin/editor");
+    Add(104, "/usr/bin/other");
+    api.SetForegroundPid(100);
+    Pass();
+    ASSERT_EQ(ClassOf(100), ABOVE_NORMAL_PRIORITY_CLASS);
+    api.Find(100)->refusedRights = PROCESS_SET_INFORMATION;
+    api.SetForegroundPid(104);
+    Pass();
+    api.Find(100)->refusedRights = 0;
+    Pass();
+    EXPECT_EQ(ClassOf(100), NORMAL_PRIORITY_CLASS);
+    EXPECT_FALSE(Record(100).Boosted);
+    EXPECT_EQ(ClassOf(104), ABOVE_NORMAL_PRIORITY_CLASS);
+}
+
+// The previous target gets its class back before the new one is raised: never two at the boost class.
+TEST_F(OptimizerTest, ThePreviousTargetIsReturnedBeforeTheNextIsRaised) {
+    Add(104, "/usr/bin/other");
+    Add(300, "/usr/bin/editor"); // visited after 104 in the pass
+    api.SetForegroundPid(300);
+    Pass();
+    api.ClearLog();
+    api.SetForegroundPid(104);
+    Pass();
+    const QStringList sets = api.Log().filter(QStringLiteral("SetPriorityClass "));
+    ASSERT_EQ(sets.size(), 2) << sets.join(u',').toStdString();
+    EXPECT_TRUE(sets[0].startsWith(QStringLiteral("SetPriorityClass 300 "))) << sets[0].toStdString();
+    EXPECT_TRUE(sets[1].startsWith(QStringLiteral("SetPriorityClass 104 "))) << sets[1].toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(FocusGoes, BoostLeavesTest,
+                         testing::Values(FocusLeaves{"Kelvane itself", kSelf, 0}, FocusLeaves{"nothing", 0, 0},
+                                         FocusLeaves{"a process Kelvane may not change", 102, 0},
+                                         FocusLeaves{"an unknown process", 555, 0},
+                                         FocusLeaves{"a never-managed process", 101, 0},
+                                         FocusLeaves{"a reused PID", 103, 103},
+                                         FocusLeaves{"another process", 104, 104}));
 
 TEST_F(OptimizerTest, AProcessFirstSeenWithTheFocusIsRaisedInTheSamePass) {
     api.AddProcess(100, QStringLiteral("/usr/bin/new"), BELOW_NORMAL_PRIORITY_CLASS);

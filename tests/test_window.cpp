@@ -64,7 +64,8 @@ TEST_F(WindowTest, FirstStartWithoutSettingsFile) {
     EXPECT_EQ(w.timerRefreshDisplay().interval(), 500);
     EXPECT_TRUE(w.mainMenu().MenuDebug->menuAction()->isVisible());
     EXPECT_EQ(w.settingsGroup().ComboBoxBoost->currentText(), QStringLiteral("Normal"));
-    EXPECT_GE(w.width(), 1024); // the design's 848 raised to the minimum width
+    // The design's 848 raised to the minimum width: 1024, or the screen's width where that is less.
+    EXPECT_GE(w.width(), std::min(1024, QGuiApplication::primaryScreen()->availableGeometry().width() - 8));
     api.AddProcess(50, QStringLiteral("/usr/bin/hog"), HIGH_PRIORITY_CLASS);
     api.ClearLog();
     w.TimerOptimizerTimer();
