@@ -525,7 +525,7 @@ void TFormMain::TimerRefreshDisplayOn() {
 }
 
 void TFormMain::ShowNotices() {
-    const QStringList fresh = api_.TakeNotices();
+    const QStringList fresh = monitor_->TakeNotices();
     for (const QString& notice : fresh) {
         notices_.append(notice);
         status_->SetPanel(0, notice);
