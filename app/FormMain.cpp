@@ -529,7 +529,7 @@ void TFormMain::TimerRefreshDisplayOn() {
 }
 
 void TFormMain::ShowNotices() {
-    for (const QString& notice : api_.TakeNotices())
+    for (const QString& notice : monitor_->TakeNotices())
         ShowNotice(notice);
 }
 

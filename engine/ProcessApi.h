@@ -315,6 +315,17 @@ public:
     virtual bool GroupsPending() const { return false; }
     virtual QStringList TakeNotices() { return {}; }
 
+    // ---- Programs -------------------------------------------------------------------------------
+    // Where the program a process runs is not its executable (a script and its interpreter, a
+    // Windows program and its loader), GetModuleFileNameExW names the program. TakeHostedPrograms
+    // gives, once for each such executable, the first program it was seen running since the last
+    // call: a profile made for the executable no longer reaches these programs.
+    struct HostedProgram {
+        QString executable;
+        QString program;
+    };
+    virtual std::vector<HostedProgram> TakeHostedPrograms() { return {}; }
+
     // ---- Errors ---------------------------------------------------------------------------------
 
     // The error code left by the last failing operation (0 when none failed yet).

@@ -151,6 +151,9 @@ public:
     bool KillSelectedProcess(Pid pid);
     // Whether `pid` is Kelvane's own process.
     bool IsOwnProcess(Pid pid);
+    // The limitations the port met since the last call, and, once for each interpreter or loader
+    // that has a profile, that the profile no longer reaches the programs it runs.
+    QStringList TakeNotices();
     enum class AffinityResult { Set, OpenFailed, Refused };
     // The affinity list's marks (one per processor; from index 32 on they have no bit) as a mask,
     // built as a signed 32-bit value and widened with its sign.

@@ -582,3 +582,17 @@ TEST_F(MonitorTest, KelvanectlListPrintsTheSortedRows) {
     EXPECT_EQ(lines[3].count(u'\t'), 10);
     EXPECT_TRUE(api.Log().contains(QStringLiteral("Sleep 250")));
 }
+
+TEST_F(MonitorTest, AnInterpretersProfileTellsOnceThatItNoLongerReachesItsScripts) {
+    Profile(QStringLiteral("/usr/bin/python3.11"), {{"Priority", "128"}});
+    api.notices = {QStringLiteral("a port notice")};
+    api.hosted = {{QStringLiteral("/usr/bin/python3.11"), QStringLiteral("/home/u/bin/tool.py")},
+                  {QStringLiteral("/usr/bin/perl"), QStringLiteral("/home/u/bin/tool.pl")}};
+    const QStringList notices = Monitor().TakeNotices();
+    ASSERT_EQ(notices.size(), 2) << notices.join(u'\n').toStdString();
+    EXPECT_EQ(notices[0], QStringLiteral("a port notice"));
+    EXPECT_TRUE(notices[1].contains(QStringLiteral("/usr/bin/python3.11")) &&
+                notices[1].contains(QStringLiteral("/home/u/bin/tool.py")))
+        << notices[1].toStdString();
+    EXPECT_TRUE(Monitor().TakeNotices().isEmpty()) << "told once; perl has no profile";
+}

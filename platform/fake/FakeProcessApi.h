@@ -56,6 +56,8 @@ public:
     bool groupsPending = false;
     // What the next TakeNotices gives (then nothing until more are added).
     QStringList notices;
+    // What the next TakeHostedPrograms gives.
+    std::vector<HostedProgram> hosted;
     // Privileges the platform knows by name, and which are enabled.
     const std::set<int>& EnabledPrivileges() const { return enabledPrivileges_; }
     const QStringList& Log() const { return log_; }
@@ -99,6 +101,7 @@ public:
     void RestoreGroups() override { Record(QStringLiteral("RestoreGroups")); }
     bool GroupsPending() const override { return groupsPending; }
     QStringList TakeNotices() override { return std::exchange(notices, {}); }
+    std::vector<HostedProgram> TakeHostedPrograms() override { return std::exchange(hosted, {}); }
     int GetLastError() const override { return lastError_; }
     void SetLastError(int error) override { lastError_ = error; }
     QString SysErrorMessage(int error) const override;

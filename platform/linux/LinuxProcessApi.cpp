@@ -5,6 +5,7 @@
 #include "platform/linux/GroupScheduler.h"
 #include "platform/linux/ProcessDetails.h"
 #include "platform/linux/ProcFs.h"
+#include "platform/linux/ProgramIdentity.h"
 #include "platform/linux/SchedClass.h"
 #include "platform/linux/foreground/ForegroundTracker.h"
 #include "util/FileName.h"
@@ -87,6 +88,10 @@ LinuxProcessApi::LinuxProcessApi(std::string procRoot)
     }
     RefreshCapabilities();
     SizeDescriptorBudget();
+    char ns[64];
+    const ssize_t got = ::readlink(ProcPath(static_cast<Pid>(::getpid()), "ns/mnt").c_str(), ns, sizeof ns);
+    if (got > 0 && static_cast<std::size_t>(got) < sizeof ns)
+        ownMountNamespace_.assign(ns, static_cast<std::size_t>(got));
 }
 
 LinuxProcessApi::~LinuxProcessApi() {
@@ -166,7 +171,17 @@ bool LinuxProcessApi::HasOwnMemory(Pid pid, int pidfd, std::uint64_t identity) {
         }
         return Fail(error == ENOENT ? EACCES : error);
     }
-    exeOfLastOpen_ = {pidfd, pid, identity, std::move(*path)};
+    // Profiles belong to the program the process runs: the script, jar or Windows program rather
+    // than its interpreter or loader. What that took beyond the link was read by PID, so it counts
+    // only while the process still runs.
+    linux_port::Program program = linux_port::IdentifyProgram(procRoot_, static_cast<pid_t>(pid), *path, ownMountNamespace_);
+    if (program.kind != linux_port::ProgramKind::Executable) {
+        if (Exited(static_cast<pid_t>(pid), pidfd))
+            return Fail(ESRCH);
+        if (hosts_.insert(*path).second)
+            hosted_.push_back({DecodeFileName(*path), DecodeFileName(program.path)});
+    }
+    exeOfLastOpen_ = {pidfd, pid, identity, std::move(program.path)};
     return true;
 }
 

@@ -4,6 +4,9 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "engine/ProcessApi.h"
 #include "platform/linux/KnownProcesses.h"
@@ -63,6 +66,7 @@ public:
     void RestoreGroups() override;
     bool GroupsPending() const override;
     QStringList TakeNotices() override;
+    std::vector<HostedProgram> TakeHostedPrograms() override { return std::exchange(hosted_, {}); }
 
     int GetLastError() const override { return lastError_; }
     void SetLastError(int error) override { lastError_ = error; }
@@ -110,6 +114,11 @@ private:
     void PruneSchedMemory();
 
     std::string procRoot_;
+    // Kelvane's own mount namespace ("mnt:[N]"): a process of another one may be sandboxed.
+    std::string ownMountNamespace_;
+    // The executables seen running a program of their own, and those not yet taken.
+    std::unordered_set<std::string> hosts_;
+    std::vector<HostedProgram> hosted_;
     bool bound_ = false;
     int lastError_ = 0;
     std::uint64_t systemMask_ = 1;

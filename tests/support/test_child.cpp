@@ -6,6 +6,8 @@
 //   nodump            make itself non-dumpable (as ssh-agent does), print "ready", sleep
 //   spawn             print "ready", then start one more thread at each SIGUSR1 and print
 //                     "thread <its tid>"
+// With KELVANE_TEST_CHILD_IDLE set it takes no mode: whatever its arguments, it prints "ready" and
+// sleeps, as a stand-in for a program run with a command line of its own (an interpreter's).
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,12 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    if (std::getenv("KELVANE_TEST_CHILD_IDLE") != nullptr) {
+        std::printf("ready\n");
+        std::fflush(stdout);
+        for (;;)
+            pause();
+    }
     if (argc >= 2 && std::strcmp(argv[1], "exit") == 0)
         return argc >= 3 ? std::atoi(argv[2]) : 0;
     if (argc >= 2 && std::strcmp(argv[1], "nodump") == 0) {
