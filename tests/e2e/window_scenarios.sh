@@ -216,7 +216,9 @@ EOF
 
 # The foreground boost leaves with the focus: to Kelvane's own window, to another window; at no
 # time do two processes hold the boost class (Above Normal, nice -5).
-not_both_boosted() { ! { nice_is "$1" -5 && nice_is "$2" -5; }; }
+# The two are read one after the other, so a boost that moves between the reads would look like two:
+# both count as boosted only when the first is still boosted after the second was read.
+not_both_boosted() { ! { nice_is "$1" -5 && nice_is "$2" -5 && nice_is "$1" -5; }; }
 scenario_focusleaves() {
     spawn_niced 3 "$XCHILD"
     first=$child
