@@ -2,6 +2,8 @@
 
 #include <QDesktopServices>
 
+#include "dialogs/DialogOwner.h"
+
 namespace kelvane::app {
 
 UiServices UiServices::Desktop() {
@@ -10,7 +12,7 @@ UiServices UiServices::Desktop() {
                              QMessageBox::StandardButtons buttons) {
         QMessageBox box(icon, title, text, buttons, parent);
         box.setTextFormat(Qt::PlainText); // texts may hold what a server sent or a file name
-        return static_cast<QMessageBox::StandardButton>(box.exec());
+        return static_cast<QMessageBox::StandardButton>(ExecOver(box, parent));
     };
     services.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     return services;
