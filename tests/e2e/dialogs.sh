@@ -119,6 +119,9 @@ EOF
         keys=${rest%%|*} opener=${rest#*|}
         if check "\"$title\" opens, with that caption exactly" wait_for 20000 try_dialog "$title" "$keys" $opener; then
             owned "$title"
+            # KELVANE_E2E_SHOTS=FOLDER keeps a picture of each dialog (xwd, by window).
+            [ -n "${KELVANE_E2E_SHOTS:-}" ] && sleep 0.5 &&
+                xwd -id "$(window_of_kelvane "$title" 100)" -out "$KELVANE_E2E_SHOTS/$title.xwd"
             check "\"$title\" closes with Escape" close_dialog "$title"
         fi
     done
