@@ -28,6 +28,10 @@ QLabel* Label(QWidget* parent, const char* name, const QString& text, Qt::Alignm
     return label;
 }
 
+// Whether the platform sets a window's opacity: X11 does (a compositor then draws it); the others
+// here (Wayland, offscreen) warn at every call instead.
+bool PlatformSetsOpacity() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
 } // namespace
 
 TAboutBox::TAboutBox(const TFormSettings& settings, const QString& settingsPath, const QString& versionText,
@@ -167,13 +171,14 @@ void TAboutBox::CommentsClick() {
 
 void TAboutBox::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    setWindowOpacity(1.0); // FormShow
+    if (PlatformSetsOpacity())
+        setWindowOpacity(1.0); // FormShow
 }
 
 void TAboutBox::closeEvent(QCloseEvent* event) {
     // FormCloseQuery, then FormClose: the fade-out (where a compositor draws opacity), hidden.
     TimerFader.stop();
-    for (double opacity = windowOpacity(); opacity > 9.0 / 255.0; opacity -= 9.0 / 255.0) {
+    for (double opacity = windowOpacity(); PlatformSetsOpacity() && opacity > 9.0 / 255.0; opacity -= 9.0 / 255.0) {
         setWindowOpacity(opacity);
         repaint();
     }

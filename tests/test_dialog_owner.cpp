@@ -19,6 +19,7 @@
 #include "app/Menus.h"
 #include "app/SettingsGroup.h"
 #include "app/TrayIcon.h"
+#include "dialogs/AboutBox.h"
 #include "dialogs/ClampingSpinBox.h"
 #include "dialogs/DialogOwner.h"
 #include "dialogs/FormProcessInformation.h"
@@ -256,4 +257,31 @@ TEST_F(OwnerTest, TheOptimizeFigureReadsZeroUntilTheFirstPass) {
     w.TimerOptimizerTimer();
     w.TimerRefreshDisplayOn();
     EXPECT_TRUE(w.details().LabelOptV->text().endsWith(QStringLiteral(" ms"))) << w.details().LabelOptV->text().toStdString();
+}
+
+// ---- The splash ----
+
+QStringList* capturedWarnings = nullptr;
+
+TEST_F(OwnerTest, TheSplashFadesOnlyWhereThePlatformSetsOpacity) {
+    ASSERT_NE(QGuiApplication::platformName(), QStringLiteral("xcb")) << "offscreen: no window opacity";
+    TFormSettings settings(settingsPath, TFormSettings::Autostart{}, dialogServices);
+    ASSERT_TRUE(settings.CheckBoxShowSplashScreen->isChecked());
+    QStringList warnings;
+    capturedWarnings = &warnings;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        capturedWarnings->append(text);
+    });
+    {
+        TAboutBox about(settings, settingsPath, QStringLiteral("0.1.0"), dialogServices);
+        EXPECT_TRUE(about.isVisible()) << "the splash";
+        about.close();
+        about.AboutMode();
+        about.show();
+        about.close();
+        EXPECT_FALSE(about.isVisible());
+    }
+    qInstallMessageHandler(previous);
+    capturedWarnings = nullptr;
+    EXPECT_FALSE(warnings.join(u'\n').contains(QStringLiteral("opacity"))) << warnings.join(u'\n').toStdString();
 }
