@@ -529,8 +529,8 @@ void TFormMain::ShowNotices() {
     for (const QString& notice : fresh) {
         notices_.append(notice);
         status_->SetPanel(0, notice);
-        if (tray_->IsDocked() && QSystemTrayIcon::supportsMessages())
-            tray_->tray().showMessage(QStringLiteral("Kelvane"), notice, QSystemTrayIcon::Information, 10000);
+        if (services_.notify) // not the tray's balloon: an XEmbed tray draws it over the menu bar
+            services_.notify(notice);
     }
     if (!fresh.isEmpty())
         status_->setToolTip(notices_.join(u'\n'));

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 
+#include "app/DesktopNotices.h"
 #include "dialogs/DialogOwner.h"
 
 namespace kelvane::app {
@@ -15,6 +16,9 @@ UiServices UiServices::Desktop() {
         return static_cast<QMessageBox::StandardButton>(ExecOver(box, parent));
     };
     services.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    services.notify = [](const QString& text) {
+        DesktopNotices(QDBusConnection::sessionBus()).Notify(QStringLiteral("Kelvane"), text);
+    };
     return services;
 }
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "app/DetailsGroup.h"
+#include "app/MainStatusBar.h"
 #include "app/DialogWiring.h"
 #include "app/Menus.h"
 #include "app/SettingsGroup.h"
@@ -284,4 +285,19 @@ TEST_F(OwnerTest, TheSplashFadesOnlyWhereThePlatformSetsOpacity) {
     qInstallMessageHandler(previous);
     capturedWarnings = nullptr;
     EXPECT_FALSE(warnings.join(u'\n').contains(QStringLiteral("opacity"))) << warnings.join(u'\n').toStdString();
+}
+
+// ---- Notices ----
+
+TEST_F(OwnerTest, NoticesGoToTheDesktopsServiceAndTheStatusBarOnceEach) {
+    QStringList told;
+    services.notify = [&told](const QString& text) { told.append(text); };
+    TFormMain& w = StartShown();
+    const QString notice = QStringLiteral("Processes of other users are listed but not changed");
+    api.notices = {notice};
+    w.TimerRefreshDisplayOn();
+    w.TimerRefreshDisplayOn();
+    EXPECT_EQ(told, QStringList{notice});
+    EXPECT_EQ(w.statusBarPanels().Panel(0), notice);
+    EXPECT_TRUE(w.statusBarPanels().toolTip().contains(notice));
 }
