@@ -93,6 +93,8 @@ void WireDialogs(TFormMain& window, const Dialogs& dialogs) {
                 about->raise();
         };
         about->openWizard = [&window] { window.Wizzard1Click(); };
+        hooks.startupShowing = [about] { return about->StartupShowing(); };
+        about->startupOver = [&window] { window.StartupDialogsClosed(); };
         about->exitApplication = [] { QApplication::exit(0); };
     }
 }

@@ -95,6 +95,7 @@ TAboutBox::TAboutBox(const TFormSettings& settings, const QString& settingsPath,
     });
     SetTopLabelsVisible(false);
 
+    firstRun_ = IsFirstRun(settingsPath_);
     TimerFader.setInterval(50);
     connect(&TimerFader, &QTimer::timeout, this, [this] { TimerFaderTimer(); });
     TimerFader.start();
@@ -154,6 +155,9 @@ void TAboutBox::TimerFaderTimer() {
         QCoreApplication::processEvents();
         if (IsFirstRun(settingsPath_) && openWizard)
             openWizard();
+        startupPending_ = false;
+        if (startupOver)
+            startupOver();
     }
 }
 

@@ -301,3 +301,55 @@ TEST_F(OwnerTest, NoticesGoToTheDesktopsServiceAndTheStatusBarOnceEach) {
     EXPECT_EQ(w.statusBarPanels().Panel(0), notice);
     EXPECT_TRUE(w.statusBarPanels().toolTip().contains(notice));
 }
+
+// ---- The version question after the start-up's dialogs ----
+
+TEST_F(OwnerTest, TheStartUpDialogsHoldTheSplashAndTheFirstRunWizard) {
+    struct Case {
+        const char* name;
+        QByteArray settings;
+        bool splash;
+        bool held; // whether anything is to come at all
+    } const cases[] = {
+        {"first run with the splash", QByteArray("\xFF\xFE", 2), true, true},
+        {"first run without the splash", QByteArray("\xFF\xFE", 2), false, true},
+        {"the splash only", QByteArray("[Preferences]\nShow splash screen=1\n"), true, true},
+        {"neither", QByteArray("[Preferences]\nShow splash screen=0\n"), false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Settings(c.settings);
+        TFormSettings settings(settingsPath, TFormSettings::Autostart{}, dialogServices);
+        settings.CheckBoxShowSplashScreen->setChecked(c.splash);
+        TAboutBox about(settings, settingsPath, QStringLiteral("0.1.0"), dialogServices);
+        std::vector<bool> showingInWizard;
+        int overs = 0;
+        about.openWizard = [&] { showingInWizard.push_back(about.StartupShowing()); };
+        about.startupOver = [&] {
+            ++overs;
+            EXPECT_FALSE(about.StartupShowing());
+        };
+        EXPECT_EQ(about.StartupShowing(), c.held);
+        for (int tick = 0; tick < 100 && about.splashCounter() > 0; ++tick)
+            about.TimerFaderTimer();
+        EXPECT_EQ(showingInWizard, std::vector<bool>(c.settings.size() < 3 ? 1 : 0, true)) << "held while the wizard shows";
+        EXPECT_EQ(overs, 1);
+        EXPECT_FALSE(about.StartupShowing());
+    }
+}
+
+TEST_F(OwnerTest, ANewerVersionIsOfferedOnlyOnceTheStartUpDialogsHaveClosed) {
+    answer = QMessageBox::No;
+    bool showing = true;
+    TFormMain& w = Start();
+    w.dialogs.startupShowing = [&showing] { return showing; };
+    w.StartVersionCheck([] { return VersionFetch{true, QStringLiteral("99.0.0.0"), {}}; });
+    ASSERT_TRUE(WaitFor([&] { return w.VersionCheckDone(); }));
+    EXPECT_TRUE(w.mainMenu().MenuVersionOnline->text().contains(QStringLiteral("99.0.0.0"))) << "the caption at once";
+    EXPECT_TRUE(boxes.isEmpty()) << "no question under the splash or the wizard";
+    showing = false;
+    w.StartupDialogsClosed();
+    EXPECT_EQ(boxes.size(), 1);
+    w.StartupDialogsClosed();
+    EXPECT_EQ(boxes.size(), 1) << "asked once";
+}
