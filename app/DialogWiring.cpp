@@ -5,6 +5,7 @@
 #include "app/FormMain.h"
 #include "app/SettingsGroup.h"
 #include "dialogs/AboutBox.h"
+#include "dialogs/DialogOwner.h"
 #include "dialogs/FormProcessInformation.h"
 #include "dialogs/FormSetShutdownDateTime.h"
 #include "dialogs/FormSettings.h"
@@ -69,17 +70,16 @@ void WireDialogs(TFormMain& window, const Dialogs& dialogs) {
     if (TFormProcessInformation* information = dialogs.processInformation)
         hooks.showProcessInformation = [information, &window](Pid pid) {
             information->LoadProcessInformation(pid);
-            information->move(window.geometry().center() - information->rect().center());
-            information->exec();
+            ExecOver(*information, &window);
         };
     if (TFormSettings* settings = dialogs.settings)
-        hooks.showSettings = [settings] { settings->exec(); };
+        hooks.showSettings = [settings, &window] { ExecOver(*settings, &window); };
     hooks.showWizard = [&window, dialogs] {
         const DesktopShell shell = FindDesktopShell();
         // A new wizard at each opening; it frees itself when it closes.
         auto* wizard = new TFormWizzard(window.strings(), dialogs.settingsPath, shell.fileName, shell.DefaultPath(),
                                         MakeWizardHost(window, dialogs), dialogs.services, &window);
-        wizard->exec();
+        ExecOver(*wizard, &window);
     };
     if (TAboutBox* about = dialogs.about) {
         hooks.showAbout = [about] {
@@ -93,6 +93,8 @@ void WireDialogs(TFormMain& window, const Dialogs& dialogs) {
                 about->raise();
         };
         about->openWizard = [&window] { window.Wizzard1Click(); };
+        hooks.startupShowing = [about] { return about->StartupShowing(); };
+        about->startupOver = [&window] { window.StartupDialogsClosed(); };
         about->exitApplication = [] { QApplication::exit(0); };
     }
 }

@@ -335,9 +335,26 @@ void TFormMain::ApplyVersionCheck(const VersionFetch& fetch) {
     caption.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\n', u' ').replace(u'\r', u' ');
     menu_->MenuVersionOnline->setText(caption.replace(u'&', QStringLiteral("&&")));
     versionCheckDone_ = true;
-    // 21: the offer, with the same text.
+    // 21: the offer, with the same text; a modal question under the splash or the wizard would be
+    // hidden from the user, so it waits for them.
     if (!checkForNewVersion_)
         return;
+    if (dialogs.startupShowing && dialogs.startupShowing()) {
+        heldVersion_ = fetch;
+        return;
+    }
+    OfferNewerVersion(fetch);
+}
+
+void TFormMain::StartupDialogsClosed() {
+    if (!heldVersion_)
+        return;
+    const VersionFetch fetch = *heldVersion_;
+    heldVersion_.reset();
+    OfferNewerVersion(fetch);
+}
+
+void TFormMain::OfferNewerVersion(const VersionFetch& fetch) {
     TVersionUpdate update;
     if (!update.IsNewerVersionAvailable(fetch.text))
         return;
@@ -538,8 +555,8 @@ void TFormMain::ShowNotice(const QString& notice) {
     if (notices_.contains(notice))
         return;
     notices_.append(notice);
-    if (tray_->IsDocked() && QSystemTrayIcon::supportsMessages())
-        tray_->tray().showMessage(QStringLiteral("Kelvane"), notice, QSystemTrayIcon::Information, 10000);
+    if (services_.notify) // not the tray's balloon: an XEmbed tray draws it over the menu bar
+        services_.notify(notice);
     status_->setToolTip(notices_.join(u'\n'));
 }
 

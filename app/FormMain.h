@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "app/Menus.h"
 #include "app/StandardSystemMenu.h"
@@ -64,6 +65,9 @@ public:
     // The fetched text arrived (on the GUI thread).
     void ApplyVersionCheck(const VersionFetch& fetch);
     bool VersionCheckDone() const { return versionCheckDone_; }
+    // The splash and the first-run wizard have closed: a newer version held back meanwhile is
+    // offered now.
+    void StartupDialogsClosed();
 
     // The dialogs, opened by the commands; the program entry sets them (app/DialogWiring.h).
     struct DialogHooks {
@@ -75,6 +79,7 @@ public:
         std::function<void()> showAbout;                 // the about box in about mode, not modal
         std::function<void()> openHomePage;              // the about box's web link
         std::function<void()> raiseAbout;                // the about box in front, when it is shown
+        std::function<bool()> startupShowing;            // the splash or the first-run wizard is to come or shown
     } dialogs;
 
     // ---- Handlers ----
@@ -160,6 +165,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void OfferNewerVersion(const VersionFetch& fetch);
     void BuildLayout();
     void ConnectHandlers();
     void FormCreate();
@@ -224,6 +230,7 @@ private:
         TFormMain* window = nullptr;
     };
     std::shared_ptr<VersionReceiver> versionReceiver_;
+    std::optional<VersionFetch> heldVersion_; // fetched while the start-up's dialogs showed
     bool versionCheckDone_ = false;
 };
 

@@ -2,6 +2,9 @@
 
 #include <QDesktopServices>
 
+#include "app/DesktopNotices.h"
+#include "dialogs/DialogOwner.h"
+
 namespace kelvane::app {
 
 UiServices UiServices::Desktop() {
@@ -10,9 +13,12 @@ UiServices UiServices::Desktop() {
                              QMessageBox::StandardButtons buttons) {
         QMessageBox box(icon, title, text, buttons, parent);
         box.setTextFormat(Qt::PlainText); // texts may hold what a server sent or a file name
-        return static_cast<QMessageBox::StandardButton>(box.exec());
+        return static_cast<QMessageBox::StandardButton>(ExecOver(box, parent));
     };
     services.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    services.notify = [](const QString& text) {
+        DesktopNotices(QDBusConnection::sessionBus()).Notify(QStringLiteral("Kelvane"), text);
+    };
     return services;
 }
 

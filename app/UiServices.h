@@ -18,8 +18,11 @@ struct UiServices {
         messageBox;
     // Opens a web page, a mail link or a folder with the desktop's default program.
     std::function<void(const QUrl& url)> openUrl;
+    // Tells a notice outside the window, where the desktop has a way to (the status bar shows it
+    // in any case).
+    std::function<void(const QString& text)> notify;
 
-    // The real ones: QMessageBox::exec and QDesktopServices.
+    // The real ones: QMessageBox::exec, QDesktopServices and the desktop's notification service.
     static UiServices Desktop();
 };
 

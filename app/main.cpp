@@ -72,7 +72,7 @@ void ShutDownAtExit() {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kelvane"));
+    // No display name: Qt would append it to every caption ("Kelvane Settings — Kelvane").
     QApplication::setDesktopFileName(QStringLiteral("kelvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/mainicon.svg")));
     app.setProperty("helpFile", kelvane::HelpPageUrl());
@@ -125,14 +125,14 @@ int main(int argc, char* argv[]) {
     const QString executable = QCoreApplication::applicationFilePath();
     const kelvane::DialogServices services = kelvane::DialogServices::Desktop();
     auto autostart = [executable](bool on, QString* error) { return kelvane::SetAutostart(on, executable, error); };
-    kelvane::TFormSettings formSettings(settingsPath, autostart, services);
+    kelvane::TFormSettings formSettings(settingsPath, autostart, services, &formMain);
     formSettings.autostartExists = [] { return kelvane::AutostartEnabled(); };
     kelvane::TAboutBox aboutBox(formSettings, settingsPath, formMain.OwnVersionText(), services);
     kelvane::TFormSetShutdownDateTime formSetShutdownDateTime(formMain.monitor().table(), &formMain);
     kelvane::TFormProcessInformation formProcessInformation(api, [&formMain](kelvane::Pid pid) {
         const kelvane::TProcess* record = formMain.monitor().table().Find(pid);
         return record != nullptr ? record->Name : QString();
-    });
+    }, &formMain);
     formProcessInformation.identityOf = [&formMain](kelvane::Pid pid) -> std::uint64_t {
         const kelvane::TProcess* record = formMain.monitor().table().Find(pid);
         return record != nullptr ? record->Identity : 0;

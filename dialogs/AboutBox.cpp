@@ -28,6 +28,10 @@ QLabel* Label(QWidget* parent, const char* name, const QString& text, Qt::Alignm
     return label;
 }
 
+// Whether the platform sets a window's opacity: X11 does (a compositor then draws it); the others
+// here (Wayland, offscreen) warn at every call instead.
+bool PlatformSetsOpacity() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
 } // namespace
 
 TAboutBox::TAboutBox(const TFormSettings& settings, const QString& settingsPath, const QString& versionText,
@@ -91,6 +95,7 @@ TAboutBox::TAboutBox(const TFormSettings& settings, const QString& settingsPath,
     });
     SetTopLabelsVisible(false);
 
+    firstRun_ = IsFirstRun(settingsPath_);
     TimerFader.setInterval(50);
     connect(&TimerFader, &QTimer::timeout, this, [this] { TimerFaderTimer(); });
     TimerFader.start();
@@ -150,6 +155,9 @@ void TAboutBox::TimerFaderTimer() {
         QCoreApplication::processEvents();
         if (IsFirstRun(settingsPath_) && openWizard)
             openWizard();
+        startupPending_ = false;
+        if (startupOver)
+            startupOver();
     }
 }
 
@@ -167,13 +175,14 @@ void TAboutBox::CommentsClick() {
 
 void TAboutBox::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    setWindowOpacity(1.0); // FormShow
+    if (PlatformSetsOpacity())
+        setWindowOpacity(1.0); // FormShow
 }
 
 void TAboutBox::closeEvent(QCloseEvent* event) {
     // FormCloseQuery, then FormClose: the fade-out (where a compositor draws opacity), hidden.
     TimerFader.stop();
-    for (double opacity = windowOpacity(); opacity > 9.0 / 255.0; opacity -= 9.0 / 255.0) {
+    for (double opacity = windowOpacity(); PlatformSetsOpacity() && opacity > 9.0 / 255.0; opacity -= 9.0 / 255.0) {
         setWindowOpacity(opacity);
         repaint();
     }

@@ -24,6 +24,8 @@ public:
     // What the box asks of the program: the first-run wizard, and ending Kelvane ("Exit").
     std::function<void()> openWizard;
     std::function<void()> exitApplication;
+    // Called once the splash and, on a first run, the wizard after it have closed.
+    std::function<void()> startupOver;
 
     QLabel* Label1;
     QLabel* Label3;
@@ -37,6 +39,8 @@ public:
     QTimer TimerFader;
 
     bool SplashShown() const { return splashShown_; }
+    // Whether the splash or the first-run wizard is still to come or showing.
+    bool StartupShowing() const { return startupPending_ && (splashShown_ || firstRun_); }
     int splashCounter() const { return splash_; }
 
     void AboutMode();
@@ -62,6 +66,8 @@ private:
     int splash_ = 1;
     int fade_ = 0;
     bool splashShown_ = false;
+    bool startupPending_ = true;
+    bool firstRun_ = false;
 };
 
 } // namespace kelvane

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QUrl>
 
+#include "dialogs/DialogOwner.h"
+
 namespace kelvane {
 
 DialogServices DialogServices::Desktop() {
@@ -12,13 +14,13 @@ DialogServices DialogServices::Desktop() {
                              QMessageBox::StandardButtons buttons) {
         QMessageBox box(icon, QStringLiteral("Kelvane"), text, buttons, parent);
         box.setTextFormat(Qt::PlainText);
-        return static_cast<QMessageBox::StandardButton>(box.exec());
+        return static_cast<QMessageBox::StandardButton>(ExecOver(box, parent));
     };
     services.openFile = [](QWidget* parent, const QString& fileName, const QString& filter, const QString& folder) {
         QFileDialog dialog(parent, QString(), folder, filter);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.selectFile(fileName);
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+        return ExecOver(dialog, parent) == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
                                                                                        : QString();
     };
     services.openUrl = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };

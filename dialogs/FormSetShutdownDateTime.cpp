@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/ClampingSpinBox.h"
+#include "dialogs/DialogOwner.h"
 #include "dialogs/ExecutableIcon.h"
 #include "engine/RowTexts.h"
 #include "util/DateTimeText.h"
@@ -15,7 +17,7 @@ namespace kelvane {
 namespace {
 
 QSpinBox* Spin(const char* name, int maximum, const char* hint, QWidget* parent) {
-    auto* spin = new QSpinBox(parent);
+    auto* spin = new TClampingSpinBox(parent);
     spin->setObjectName(QLatin1String(name));
     spin->setRange(0, maximum);
     spin->setToolTip(QString::fromUtf8(hint));
@@ -98,9 +100,7 @@ TFormSetShutdownDateTime::TFormSetShutdownDateTime(ProcessTable& table, QWidget*
 void TFormSetShutdownDateTime::SetShutdownTimeProcess(Pid pid) {
     PID = pid;
     removed_ = false;
-    if (parentWidget() != nullptr)
-        move(parentWidget()->geometry().center() - rect().center());
-    exec();
+    ExecOver(*this, parentWidget()); // centred on the main window by QDialog, at its size of this opening
 }
 
 void TFormSetShutdownDateTime::showEvent(QShowEvent* event) {
@@ -141,6 +141,9 @@ void TFormSetShutdownDateTime::CheckBoxDailyClick() {
 }
 
 void TFormSetShutdownDateTime::ApplyChanges() {
+    // A value still being typed counts, brought into its range (OK taken without leaving the box).
+    for (QSpinBox* box : {SpinEditShutdownTimeHour, SpinEditShutDownTimeMinutes, SpinEditShutDownTimeSeconds})
+        box->interpretText();
     TProcess* shown = ShownRecord();
     if (shown == nullptr)
         return;

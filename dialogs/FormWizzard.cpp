@@ -1,14 +1,17 @@
 #include "dialogs/FormWizzard.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QScreen>
 #include <QVBoxLayout>
 
+#include "dialogs/ClampingSpinBox.h"
 #include "engine/ProcessApi.h"
 
 namespace kelvane {
+
+QString ShellFileFilter(const QString& shellName) {
+    return QStringLiteral("%1 (%1);;All files (*)").arg(shellName);
+}
 
 namespace {
 
@@ -105,7 +108,7 @@ TFormWizzard::TFormWizzard(const MessageStrings& strings, const QString& setting
     auto* row = new QHBoxLayout(threshold);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(new QLabel(QStringLiteral("when CPU is used more than"), threshold));
-    SpinEditCPUp = new QSpinBox(threshold);
+    SpinEditCPUp = new TClampingSpinBox(threshold);
     SpinEditCPUp->setRange(10, 100);
     SpinEditCPUp->setValue(75);
     row->addWidget(SpinEditCPUp);
@@ -158,13 +161,11 @@ TFormWizzard::TFormWizzard(const MessageStrings& strings, const QString& setting
     middle->addWidget(pages, 1);
     middle->addLayout(buttons);
     layout->addLayout(middle, 1);
-    resize(std::max(400, sizeHint().width()), std::max(296, sizeHint().height()));
+    setFixedSize(400, 296);
 }
 
 void TFormWizzard::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
     ButtonPrev->setEnabled(false);
     if (QFileInfo::exists(settingsPath_)) {
         page_ = 2;
@@ -199,6 +200,7 @@ void TFormWizzard::SetPage(bool next) {
 
 void TFormWizzard::Finish() {
     // 1, 2: the main window's Anti-LockUp and boost, set as a user would.
+    SpinEditCPUp->interpretText(); // a value still being typed, brought into its range
     const int boostIndex = RadioButtonRTb->isChecked() ? 5 : RadioButtonHighb->isChecked() ? 4 : 3;
     if (host_.setOptimizerChoices)
         host_.setOptimizerChoices(CheckBoxALU->isChecked(), SpinEditCPUp->value(), CheckBoxBoost->isChecked(),
@@ -221,8 +223,7 @@ void TFormWizzard::Finish() {
                                          strings_[Msg::SelectManually],
                                      QMessageBox::Ok);
             const QString chosen =
-                services_.openFile ? services_.openFile(this, shellName_, shellName_ + u'|' + shellName_,
-                                                        QStringLiteral("/"))
+                services_.openFile ? services_.openFile(this, shellName_, ShellFileFilter(shellName_), QStringLiteral("/"))
                                    : QString();
             if (!chosen.isEmpty())
                 path = chosen;

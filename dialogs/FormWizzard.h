@@ -34,6 +34,9 @@ struct WizardHost {
     std::function<void()> saveAll; // the main window's settings, then the settings dialog's
 };
 
+// The open-file dialog's filter for the desktop shell's file, in Qt's form: that file, or all files.
+QString ShellFileFilter(const QString& shellName);
+
 class TFormWizzard : public QDialog {
 public:
     TFormWizzard(const MessageStrings& strings, const QString& settingsPath, QString shellName, QString shellPath,

@@ -61,7 +61,8 @@ struct MonitorFlags {
 // The texts the window shows that the monitor computes.
 struct MonitorTexts {
     QString labelRefreshV; // duration of the last scan, "N ms"
-    QString labelOptV;     // duration of the last optimization cycle, "N ms" (set by the optimizer)
+    // Duration of the last optimization cycle, "N ms" (set by the optimizer); "0" before the first.
+    QString labelOptV = QStringLiteral("0");
     QString statusPanel1;  // "Processes: N"
     QString statusPanel2;  // boost status
     QString trayTip;

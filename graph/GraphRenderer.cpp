@@ -298,8 +298,11 @@ void GraphRenderer::RenderFrame(TGraphDisplayItem& item, const RenderOptions& op
     program_->disableAttributeArray(colorLocation_);
     program_->release();
     glDisable(GL_BLEND);
-    DrawTexts(item, options, width, height);
+    // QPainter's OpenGL engine keeps the glyphs in a texture that it copies by drawing when it
+    // grows: with alpha writes still masked the copy loses every glyph drawn before.
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glBlendEquation(GL_FUNC_ADD);
+    DrawTexts(item, options, width, height);
     if (options.afterRender)
         options.afterRender(&item);
 }

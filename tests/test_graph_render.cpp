@@ -248,6 +248,45 @@ TEST(GraphRender, TheCursorAndTheViewFollowThePlayback) {
     EXPECT_EQ(component.scrollBar()->value(), 5000 - 300);
 }
 
+// Labels drawn after others have grown the glyph cache still show every character: a caption of
+// digits drawn after axis labels of the same font (the digits first, then enough letters to need a
+// bigger cache) has the ink it has when drawn alone.
+TEST(GraphRender, LabelsKeepTheirGlyphsWhenTheGlyphCacheGrows) {
+    if (!HasDisplay())
+        GTEST_SKIP() << "no X display (CTest runs this under xvfb-run; install xvfb)";
+    constexpr int kWidth = 400;
+    constexpr int kHeight = 300;
+    const FontSpec font{QStringLiteral("DejaVu Sans"), 14, 0xFFFFFF, false, false};
+    CpuGraph graph(50);
+    graph.item->Caption.Text = QStringLiteral("0123456789");
+    graph.item->Caption.Visible = true;
+    graph.item->Caption.Font = font;
+    graph.item->Axis.AxisY.Font = font;
+    graph.item->Axis.AxisY.Position = gdiapyLeft;
+    graph.item->Legend.Visible = false;
+    // The labels from the bottom: 25 (the caption's digits), 50 and 75 (letters), 100 (none).
+    graph.options.axisYText = [](TGraphDisplayItem*, double v) {
+        return v < 30   ? QStringLiteral("0123456789")
+               : v < 60 ? QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ")
+               : v < 90 ? QStringLiteral("abcdefghijklmnopqrstuvwxyz")
+                        : QString();
+    };
+    // White pixels where the caption goes (its top is 25 px down, centred).
+    auto captionInk = [&](const QImage& frame) {
+        int ink = 0;
+        for (int y = 22; y < 50; ++y)
+            for (int x = 100; x < 300; ++x)
+                ink += frame.pixelColor(x, y).red() > 0xA0 && frame.pixelColor(x, y).blue() > 0xA0 ? 1 : 0;
+        return ink;
+    };
+    graph.item->Axis.AxisY.Visible = false;
+    const int alone = captionInk(RenderOffscreen(*graph.item, graph.options, kWidth, kHeight));
+    ASSERT_GT(alone, 100) << "the caption is drawn";
+    graph.item->Axis.AxisY.Visible = true;
+    const int afterLabels = captionInk(RenderOffscreen(*graph.item, graph.options, kWidth, kHeight));
+    EXPECT_GE(afterLabels, alone * 95 / 100) << "the caption's digits lost ink: " << afterLabels << " of " << alone;
+}
+
 int main(int argc, char** argv) {
     // OpenGL needs a real platform: the X display when there is one.
     if (!qEnvironmentVariableIsEmpty("DISPLAY"))
