@@ -13,7 +13,7 @@ test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev libssl-dev xvfb xauth open
            procps util-linux libcap2-bin passwd binutils-mingw-w64-x86-64 cpp desktop-file-utils
            tzdata dpkg libgl1-mesa-dri fonts-dejavu-core fonts-noto-core fonts-cantarell trayer
            dpkg-dev fakeroot file lintian appstream librsvg2-bin systemd
-           sway qt6-wayland dbus-daemon kwin-wayland)
+           sway qt6-wayland dbus-daemon kwin-wayland openssl iproute2)
 
 want=("${build_pkgs[@]}")
 case "${1:-}" in
