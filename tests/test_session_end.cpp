@@ -27,31 +27,33 @@ protected:
         Settings("[Preferences]\nRefreshInterval=500\n[/usr/bin/tool]\nPriority=128\n");
         api.AddProcess(40, QStringLiteral("/usr/bin/tool"));
         StartShown();
-        TFormSetShutdownDateTime shutdown(window->monitor().table());
-        TFormSettings settings(settingsPath, {}, {});
-        WireDialogs(*window, {&settings, nullptr, &shutdown, settingsPath, QStringLiteral("/opt/kelvane/kelvane"), {},
-                              {}});
-        window->settingsGroup().SpinEditRefresh->setValue(700);
-        Select(40);
-        auto* poll = new QTimer;
-        poll->setInterval(5);
-        QObject::connect(poll, &QTimer::timeout, poll, [this, poll, open, &shutdown, &settings] {
-            if ((open == OpenDialog::ShutdownTime && !shutdown.isVisible()) ||
-                (open == OpenDialog::Settings && !settings.isVisible()))
-                return;
-            poll->deleteLater();
-            shutdown.SpinEditShutdownTimeHour->setValue(3);
-            window->EndSession(); // SIGTERM
-        });
-        QTimer::singleShot(0, window.get(), [this, open, poll] {
-            poll->start();
-            if (open == OpenDialog::ShutdownTime)
-                window->SetShutdownTime1Click();
-            else if (open == OpenDialog::Settings)
-                window->Settings1Click();
-        });
-        QApplication::exec(); // the program's loop, which the end leaves
-        EXPECT_TRUE(window->SessionEnding());
+        { // the dialogs go before the window, which owns them while they show, as in the program
+            TFormSetShutdownDateTime shutdown(window->monitor().table());
+            TFormSettings settings(settingsPath, {}, {});
+            WireDialogs(*window, {&settings, nullptr, &shutdown, settingsPath, QStringLiteral("/opt/kelvane/kelvane"), {},
+                                  {}});
+            window->settingsGroup().SpinEditRefresh->setValue(700);
+            Select(40);
+            auto* poll = new QTimer;
+            poll->setInterval(5);
+            QObject::connect(poll, &QTimer::timeout, poll, [this, poll, open, &shutdown, &settings] {
+                if ((open == OpenDialog::ShutdownTime && !shutdown.isVisible()) ||
+                    (open == OpenDialog::Settings && !settings.isVisible()))
+                    return;
+                poll->deleteLater();
+                shutdown.SpinEditShutdownTimeHour->setValue(3);
+                window->EndSession(); // SIGTERM
+            });
+            QTimer::singleShot(0, window.get(), [this, open, poll] {
+                poll->start();
+                if (open == OpenDialog::ShutdownTime)
+                    window->SetShutdownTime1Click();
+                else if (open == OpenDialog::Settings)
+                    window->Settings1Click();
+            });
+            QApplication::exec(); // the program's loop, which the end leaves
+            EXPECT_TRUE(window->SessionEnding());
+        }
         window->FormDestroy();
         window.reset();
         return SettingsText();
