@@ -70,7 +70,7 @@ void TFormMain::SetShutdownTime1Click() {
             DeleteShutdownKeys(batch, record->Name);
     const IniResult result = monitor_->settings().Apply(batch);
     if (!result)
-        ShowError(result.error);
+        ShowError(result.Message());
 }
 
 void TFormMain::Query1Click() {
@@ -104,7 +104,7 @@ void TFormMain::MenuVersionOnlineClick() {
 void TFormMain::ButtonSaveClick() {
     const IniResult result = kelvane::SaveSettings(options_.settingsPath, CurrentPreferences(), *monitor_);
     if (!result)
-        ShowError(result.error);
+        ShowError(result.Message());
 }
 
 void TFormMain::MenuCreateDebugFileClick() {

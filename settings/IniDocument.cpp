@@ -147,7 +147,8 @@ void IniDocument::Classify(Line& line) const {
         // Up to the last "]", so that a path holding "]" stays one name.
         const qsizetype close = text.lastIndexOf(u']');
         line.kind = Line::Kind::Section;
-        line.name = text.mid(1, close > 0 ? close - 1 : -1).trimmed();
+        line.exact = text.mid(1, close > 0 ? close - 1 : -1);
+        line.name = line.exact.trimmed();
         return;
     }
     if (text.startsWith(u';'))
@@ -182,20 +183,20 @@ void IniDocument::Reindex() {
             continue;
         // Only the first of duplicate sections counts.
         InsertFirst(index_, AsciiLower(sections_[i].header->name), i);
-        InsertFirst(exactIndex_, sections_[i].header->name, i);
+        InsertFirst(exactIndex_, sections_[i].header->exact, i);
     }
 }
 
 bool IniDocument::Matches(const Section& section, const QString& name, SectionCase match) const {
     if (!section.header)
         return false;
-    return match == SectionCase::Exact ? section.header->name == name.trimmed()
+    return match == SectionCase::Exact ? section.header->exact == name
                                        : AsciiLower(section.header->name) == NameKey(name);
 }
 
 const IniDocument::Section* IniDocument::FindSection(const QString& name, SectionCase match) const {
     const QHash<QString, std::size_t>& index = match == SectionCase::Exact ? exactIndex_ : index_;
-    const auto it = index.constFind(match == SectionCase::Exact ? name.trimmed() : NameKey(name));
+    const auto it = index.constFind(match == SectionCase::Exact ? name : NameKey(name));
     return it == index.constEnd() ? nullptr : &sections_[it.value()];
 }
 
@@ -267,7 +268,7 @@ void IniDocument::Write(const QString& section, const QString& key, const QStrin
         added.lines.push_back(MakeLine(text));
         sections_.push_back(std::move(added));
         InsertFirst(index_, AsciiLower(sections_.back().header->name), sections_.size() - 1);
-        InsertFirst(exactIndex_, sections_.back().header->name, sections_.size() - 1);
+        InsertFirst(exactIndex_, sections_.back().header->exact, sections_.size() - 1);
         modified_ = true;
         return;
     }

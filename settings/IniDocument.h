@@ -14,9 +14,10 @@
 // (util/FileName.h); UTF-16 holds lone surrogates as they are. Either way a name read from a file
 // or from the system is written back byte for byte.
 //
-// Section names compare without regard to case, as the settings file's own sections do; a process
-// profile's section is the executable's path, which Linux compares byte for byte, so the profile
-// operations ask for SectionCase::Exact.
+// Section names compare without regard to case and to blanks around them, as the settings file's
+// own sections do; a process profile's section is the executable's path, which Linux compares byte
+// for byte, blanks included, so the profile operations ask for SectionCase::Exact: then the name is
+// everything between "[" and the line's last "]".
 
 #include <QByteArray>
 #include <QHash>
@@ -33,7 +34,7 @@ constexpr qsizetype kMaxIniValueLength = 2047;
 // How a section name is matched.
 enum class SectionCase {
     Ignore, // without regard to ASCII case (the private-profile rule)
-    Exact,  // exactly (a profile: the path of an executable)
+    Exact,  // exactly, blanks included (a profile: the path of an executable)
 };
 
 class IniDocument {
@@ -76,6 +77,7 @@ private:
         QByteArray eol; // "\r\n", "\n", "\r" (in the file's encoding) or empty for the last line
         enum class Kind { Other, Key, Section } kind = Kind::Other;
         QString name;   // the key or section name (trimmed), for Key and Section lines
+        QString exact;  // the section name as it stands between the brackets, for Section lines
         QString lookup; // the name in lower case, for Key lines
         QString value;  // the value as read, for Key lines
     };

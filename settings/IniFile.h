@@ -14,6 +14,11 @@
 
 namespace kelvane {
 
+// "Unable to write to PATH" with the system's reason (as "No space left on device") on its own line.
+inline QString WriteErrorText(const QString& error, const QString& reason) {
+    return reason.isEmpty() ? error : error + u'\n' + reason;
+}
+
 // The outcome of a write: on failure `error` is "Unable to write to PATH" and `reason` the system's
 // text (or why the text was refused).
 struct IniResult {
@@ -21,6 +26,8 @@ struct IniResult {
     QString error;
     QString reason;
     explicit operator bool() const { return ok; }
+    // What the user is told: the error, and the reason on a line of its own.
+    QString Message() const { return WriteErrorText(error, reason); }
 };
 
 // Many changes made as one operation (as "Save Settings" writes hundreds of profiles).
