@@ -169,7 +169,7 @@ void TFormMain::ConnectHandlers() {
     p.eraseProfile = [this](const QString& name) {
         const IniResult result = EraseProfile(monitor_->settings(), name);
         if (!result)
-            ShowError(result.error);
+            ShowError(result.Message());
     };
     p.optimizeOnce = [this] {
         SyncEngineOptions();
@@ -525,7 +525,7 @@ void TFormMain::TimerRefreshDisplayOn() {
 }
 
 void TFormMain::ShowNotices() {
-    const QStringList fresh = api_.TakeNotices();
+    const QStringList fresh = api_.TakeNotices() + monitor_->TakeNotices();
     for (const QString& notice : fresh) {
         notices_.append(notice);
         status_->SetPanel(0, notice);

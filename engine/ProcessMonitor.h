@@ -4,7 +4,9 @@
 // kelvanectl drives it the same way without a window. Everything runs on one thread.
 
 #include <QLocale>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -166,6 +168,9 @@ public:
     // The error texts of the priority and terminate commands, with the system's text.
     QString PriorityErrorText() const;
     QString TerminateErrorText() const;
+    // What the scans met that the user should know of (a stored time that cannot be read), each
+    // once per run, since the last call.
+    QStringList TakeNotices();
 
 private:
     void CreateRow(Pid pid);
@@ -187,6 +192,8 @@ private:
     std::vector<Pid> pids_;                 // the shared PID buffer of the enumerations
     std::optional<IniDocument> profiles_;   // the settings file as read once per scan pass
     bool displaySamplesLapsed_ = true;      // no display samples were taken on the last tick
+    QStringList notices_;                   // not taken yet
+    QSet<QString> unreadTimesTold_;         // executables whose unreadable time was reported
 };
 
 } // namespace kelvane

@@ -35,7 +35,9 @@ IniBatch SettingsBatch(const Preferences& preferences, const ProcessMonitor& mon
             put(QStringLiteral("Tabu"), IniBoolText(record->Never));
             put(QStringLiteral("Static"), IniBoolText(record->Static));
             put(QStringLiteral("Affinity"), ProfileAffinityText(record->CPUAffinity));
-            put(QStringLiteral("Shutdown time"), shutdown);
+            // A stored time that could not be read is no "no time": it stays as it is.
+            if (record->ShutDownTime != 0 || !record->ShutDownTimeUnread)
+                put(QStringLiteral("Shutdown time"), shutdown);
             put(QStringLiteral("Shutdown daily"), IniBoolText(record->DailyShutDown));
         }
         if (record->ShutDownTime != 0) {

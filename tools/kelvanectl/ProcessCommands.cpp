@@ -197,7 +197,7 @@ int CommandRun(ProcessApi& api, EngineHost& host, const MessageStrings& strings,
             monitor.TimerCleanUpTimer();
             nextCleanUp += kCleanUpMs;
         }
-        for (const QString& notice : api.TakeNotices())
+        for (const QString& notice : api.TakeNotices() + monitor.TakeNotices())
             err << "kelvanectl: " << notice << '\n' << Qt::flush;
         // Sleep until the next tick, at most a default cycle at a time so that a signal ends the
         // run within a quarter second even at long intervals; every wake-up costs at rest.
