@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "engine/ProcessApi.h"
+#include "util/FileName.h"
 
 namespace kelvane {
 
@@ -166,7 +167,7 @@ void TFormWizzard::showEvent(QShowEvent* event) {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     ButtonPrev->setEnabled(false);
-    if (QFileInfo::exists(settingsPath_)) {
+    if (FileNameExists(settingsPath_)) { // the path's exact bytes, whatever the home's name
         page_ = 2;
         ShowPage(2);
     } else {
