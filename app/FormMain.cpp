@@ -180,6 +180,9 @@ void TFormMain::ConnectHandlers() {
         AfterListChange();
     };
     p.showError = [this](const QString& text) { ShowError(text); };
+    p.profileProblem = [this](const QString& name) {
+        return ProfileNameProblem(name, monitor_->settings().FileEncoding());
+    };
 
     listView_->onColumnClick = [this](int column) { ListViewProcessesColumnClick(column); };
     listView_->onSelectionChanged = [this](int lost, int gained) {

@@ -323,6 +323,19 @@ void IniDocument::Erase(const QString& section, SectionCase match) {
     modified_ = true;
 }
 
+bool IniDocument::CanHold(const QString& text) const {
+    if (encoding_ == Encoding::Utf8)
+        return true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return false;
+    }
+    return true;
+}
+
 bool IniDocument::IsSafeText(const QString& text) {
     return std::none_of(text.begin(), text.end(),
                         [](QChar c) { return c == u'\r' || c == u'\n' || c == u'\0'; });

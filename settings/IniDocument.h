@@ -70,6 +70,9 @@ public:
 
     // A name or value holding CR, LF or NUL would let text become lines of its own: refused.
     static bool IsSafeText(const QString& text);
+    // Whether the text can be written so that the file stays valid: a UTF-16 text cannot hold a
+    // lone surrogate (a path's byte that is not UTF-8); a UTF-8 one writes such a byte as itself.
+    bool CanHold(const QString& text) const;
 
 private:
     struct Line {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <functional>
 #include <sched.h>
@@ -16,6 +17,7 @@
 
 #include "settings/IniDocument.h"
 #include "settings/IniFile.h"
+#include "util/FileName.h"
 
 using namespace kelvane;
 
@@ -166,4 +168,87 @@ TEST(IniSectionNames, AProfileKeepsTheBlanksOfItsPath) {
                                           "[/DIR/tool\t]\nStatic=1\nAutoKill=0\n"
                                           "[ Preferences ]\nALU=1\n"
                                           "[ /DIR/tool]\nPriority=64\n"));
+}
+
+// ---- Paths the file cannot hold -----------------------------------------------------------------
+
+namespace {
+
+// Whether the bytes after a UTF-16LE mark are valid UTF-16 (no lone surrogate), as other tools demand.
+bool IsValidUtf16(const QByteArray& bytes) {
+    if (!bytes.startsWith("\xFF\xFE"))
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(bytes.mid(2));
+    return !decoder.hasError() && text.size() * 2 == bytes.size() - 2;
+}
+
+} // namespace
+
+// A profile whose path the file's encoding cannot hold is left out, with why; the rest is written
+// and a UTF-16 file stays valid UTF-16. A UTF-8 file writes such a path's bytes as they are.
+TEST_F(IniHostile, ProfilesTheFileCannotHoldAreRefusedWithWhy) {
+    const QString odd = DecodeFileName("/opt/p\xFF");
+    const QString fine = QStringLiteral("/opt/caf\u00E9");
+    struct Case {
+        const char* name;
+        QByteArray start;
+        bool oddWritten;
+    };
+    const Case cases[] = {{"UTF-16 file", QByteArray("\xFF\xFE", 2), false},
+                          {"new file", QByteArray(), false},
+                          {"UTF-8 file", QByteArray("[Preferences]\nALU=1\n"), true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path);
+        if (!c.start.isEmpty())
+            WriteBytes(path, c.start);
+        IniBatch batch;
+        for (const QString& section : {odd, fine}) {
+            batch.Write(section, QStringLiteral("Priority"), QStringLiteral("64"), SectionCase::Exact);
+            batch.Write(section, QStringLiteral("AutoKill"), QStringLiteral("1"), SectionCase::Exact);
+        }
+        const IniResult result = IniFile(path).Apply(batch);
+        const IniDocument doc = IniFile(path).Load();
+        EXPECT_EQ(doc.Read(fine, QStringLiteral("AutoKill"), SectionCase::Exact), QStringLiteral("1"));
+        EXPECT_EQ(doc.HasSection(odd, SectionCase::Exact), c.oddWritten);
+        EXPECT_EQ(result.ok, c.oddWritten);
+        if (!c.oddWritten) {
+            EXPECT_TRUE(IsValidUtf16(ReadBytes(path)));
+            EXPECT_EQ(result.Message(), QStringLiteral("Unable to write to ") + path +
+                                            QStringLiteral("\nThe profile of \"/opt/p\\xFF\" cannot be stored: its "
+                                                           "path holds bytes that are not UTF-8, which the UTF-16 "
+                                                           "settings file cannot hold."))
+                << "told once, not once per key";
+        }
+    }
+}
+
+TEST(ProfileNames, WhyAPathCannotBeStored) {
+    struct Case {
+        QString path;
+        const char* shown; // nullptr: it can be stored
+        const char* why;
+    };
+    const Case cases[] = {
+        {QStringLiteral("/usr/bin/a b (x)"), nullptr, nullptr},
+        {QStringLiteral("/opt/caf\u00E9 \U0001F600"), nullptr, nullptr},
+        {QStringLiteral("/opt/a\nb"), "/opt/a\\nb", "line break"},
+        {QStringLiteral("/opt/a\rb"), "/opt/a\\rb", "line break"},
+        {DecodeFileName("/opt/\xC3(\x80"), "/opt/\\xC3(\\x80", "not UTF-8"},
+        {DecodeFileName("/opt/\x01\n\xFF"), "/opt/\\x01\\n\\xFF", "line break"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        const QString problem = ProfileNameProblem(c.path);
+        EXPECT_EQ(problem.isEmpty(), c.shown == nullptr) << problem.toStdString();
+        if (c.shown == nullptr)
+            continue;
+        EXPECT_TRUE(problem.contains(QLatin1String(c.why))) << problem.toStdString();
+        EXPECT_TRUE(ProfileRefusedText(c.path, problem)
+                        .startsWith(QStringLiteral("The profile of \"%1\" cannot be stored: ").arg(QLatin1String(c.shown))))
+            << ProfileRefusedText(c.path, problem).toStdString();
+    }
+    EXPECT_TRUE(ProfileNameProblem(DecodeFileName("/opt/\xFF"), IniDocument::Encoding::Utf8).isEmpty())
+        << "a UTF-8 file holds the bytes as they are";
 }

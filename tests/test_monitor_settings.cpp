@@ -12,6 +12,7 @@
 #include "platform/fake/FakeProcessApi.h"
 #include "settings/IniFile.h"
 #include "util/DateTimeText.h"
+#include "util/FileName.h"
 
 using namespace kelvane;
 
@@ -114,4 +115,35 @@ TEST_F(MonitorSettings, NoTimeIsWrittenAsDayZeroAndReadsBackAsNone) {
         EXPECT_EQ(m.table()[100].ShutDownTime, 0.0) << locale;
         EXPECT_TRUE(m.TakeNotices().isEmpty()) << locale;
     }
+}
+
+// ---- Paths the file cannot hold -----------------------------------------------------------------
+
+// "Save Settings" writes every profile it can and says which it could not, and why.
+TEST_F(MonitorSettings, SaveTellsWhichProfilesCannotBeStored) {
+    const QString newline = QStringLiteral("/opt/a\nb");
+    const QString notUtf8 = DecodeFileName("/opt/p\xFF");
+    const QString fine = QStringLiteral("/usr/bin/fine");
+    api.AddProcess(100, newline);
+    api.AddProcess(101, notUtf8);
+    api.AddProcess(102, fine);
+    api.AddProcess(103, QStringLiteral("/usr/bin/unmanaged"));
+    ProcessMonitor& m = Started(QLocale::c());
+    for (const Pid pid : {Pid{100}, Pid{101}, Pid{102}})
+        m.table()[pid].Managed = true;
+    const IniResult result = SaveSettings(settingsPath, Preferences(), m);
+    EXPECT_FALSE(result.ok);
+    const QStringList lines = result.Message().split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << result.Message().toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("Unable to write to ") + settingsPath);
+    EXPECT_TRUE(lines.contains(QStringLiteral("The profile of \"/opt/a\\nb\" cannot be stored: its path holds a line "
+                                              "break, which a line of the settings file cannot hold.")))
+        << result.Message().toStdString();
+    EXPECT_TRUE(lines.filter(QStringLiteral("\"/opt/p\\xFF\" cannot be stored: its path holds bytes that are not UTF-8"))
+                    .size() == 1)
+        << result.Message().toStdString();
+    const IniDocument saved = IniFile(settingsPath).Load();
+    EXPECT_EQ(saved.Read(fine, QStringLiteral("AutoKill"), SectionCase::Exact), QStringLiteral("0"));
+    EXPECT_EQ(saved.Read(kPreferencesSection, QStringLiteral("RefreshInterval")), QStringLiteral("500"));
+    EXPECT_FALSE(saved.HasSection(QStringLiteral("/usr/bin/unmanaged")));
 }

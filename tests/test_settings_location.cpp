@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <optional>
@@ -126,4 +127,30 @@ TEST(SettingsLocation, AHomeThatIsNotUtf8IsUsedAndNothingStraysBesideIt) {
     ASSERT_TRUE(CreateUnicodeFile(DecodeFileName(portable + "/kelvane.ini")));
     EXPECT_EQ(EncodeFileName(SettingsFilePath(DecodeFileName(portable + "/kelvane"))), portable + "/kelvane.ini")
         << "the portable file beside an executable whose folder is not UTF-8";
+}
+
+// Sizes are read from the file the path's bytes name, not from a lossy copy of its name.
+TEST(SettingsLocation, FileSizesAreReadFromTheRealPath) {
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path());
+    struct Case {
+        QByteArray name;
+        QByteArray content; // empty: a folder
+        std::int64_t size;
+    };
+    const Case cases[] = {{"/plain", "12345", 5}, {"/p\xFF\xFE", "123", 3}, {"/caf\xE9", "", -1},
+                          {"/\xED\xB2\x80", "1234567", 7} /* U+DC80 written as UTF-8 */};
+    for (const Case& c : cases) {
+        const QByteArray path = root + c.name;
+        if (c.content.isEmpty()) {
+            ASSERT_EQ(::mkdir(path.constData(), 0700), 0);
+        } else {
+            FILE* file = std::fopen(path.constData(), "wb");
+            ASSERT_NE(file, nullptr);
+            std::fwrite(c.content.constData(), 1, static_cast<std::size_t>(c.content.size()), file);
+            std::fclose(file);
+        }
+        EXPECT_EQ(GetFileSize64(DecodeFileName(path)), c.size) << c.name.toHex().constData();
+    }
+    EXPECT_EQ(GetFileSize64(DecodeFileName(root + "/missing\xFF")), -1);
 }
