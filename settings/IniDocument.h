@@ -23,6 +23,9 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -75,23 +78,58 @@ public:
     bool CanHold(const QString& text) const;
 
 private:
+    // A line's end; its bytes in the text's encoding are eolBytes_.
+    enum class Eol : std::uint8_t { None, Lf, Cr, CrLf };
+    // A parsed line's bytes are a view into the parsed text (kept in source_), so a large file is
+    // held about once; a key line's name and value are decoded when asked for.
     struct Line {
         QByteArray raw; // the line's bytes without its line end
-        QByteArray eol; // "\r\n", "\n", "\r" (in the file's encoding) or empty for the last line
+        Eol eol = Eol::None; // none only for the last line
         enum class Kind { Other, Key, Section } kind = Kind::Other;
-        QString name;   // the key or section name (trimmed), for Key and Section lines
-        QString exact;  // the section name as it stands between the brackets, for Section lines
-        QString lookup; // the name in lower case, for Key lines
-        QString value;  // the value as read, for Key lines
+        struct Names {
+            QString name;  // trimmed
+            QString exact; // as it stands between the brackets
+        };
+        std::shared_ptr<const Names> section; // for Section lines (shared when copied: never changed)
+        const QString& name() const { return section->name; }
+        const QString& exact() const { return section->exact; }
+    };
+    struct KeyParts {
+        QString name;   // trimmed
+        QString lookup; // the name in lower case
+        QString value;  // as read
+    };
+    // Lower-case key name -> the line of its first occurrence, for sections with many lines; made
+    // when first needed. A copy of a document starts without it.
+    struct KeyIndex {
+        std::unique_ptr<QHash<QString, std::size_t>> map;
+        KeyIndex() = default;
+        KeyIndex(const KeyIndex&) {}
+        KeyIndex& operator=(const KeyIndex&) {
+            map.reset();
+            return *this;
+        }
+        KeyIndex(KeyIndex&&) noexcept = default;
+        KeyIndex& operator=(KeyIndex&&) noexcept = default;
     };
     // One section: its header line (none for the lines before the first section) and its lines.
     struct Section {
         std::optional<Line> header;
         std::vector<Line> lines;
+        mutable KeyIndex keys;
     };
 
+    const QByteArray& EolOf(const Line& line) const { return eolBytes_[static_cast<std::size_t>(line.eol)]; }
     Line MakeLine(const QString& text) const;
     void Classify(Line& line) const;
+    // The name and value of a key line; false for other lines.
+    bool ParseKey(QStringView decoded, KeyParts* parts) const;
+    // The line's text: a view of its bytes where they are UTF-16 of this machine's byte order,
+    // else decoded into `storage`.
+    QStringView TextOf(const QByteArray& raw, QString& storage) const;
+    KeyParts KeyOf(const Line& line) const;
+    // The line of the first key of that lower-case name in the section.
+    std::optional<std::size_t> FindKey(const Section& section, const QString& lookup) const;
     QString Decode(const QByteArray& raw) const;
     QByteArray Encode(const QString& text) const;
     const Section* FindSection(const QString& name, SectionCase match) const;
@@ -102,8 +140,10 @@ private:
     void EnsureLastLineEnds();
 
     Encoding encoding_;
+    QByteArray source_; // the parsed text, which the parsed lines' bytes are views into
     QByteArray prefix_; // byte-order mark
-    QByteArray newline_;
+    Eol newline_ = Eol::Lf;          // the end of new lines: the text's first line end
+    std::array<QByteArray, 4> eolBytes_; // of each Eol, in the text's encoding
     std::vector<Section> sections_;
     QHash<QString, std::size_t> index_;      // lower-case section name -> first section of that name
     QHash<QString, std::size_t> exactIndex_; // section name -> first section of exactly that name

@@ -252,3 +252,33 @@ TEST(ProfileNames, WhyAPathCannotBeStored) {
     EXPECT_TRUE(ProfileNameProblem(DecodeFileName("/opt/\xFF"), IniDocument::Encoding::Utf8).isEmpty())
         << "a UTF-8 file holds the bytes as they are";
 }
+
+// ---- Large files --------------------------------------------------------------------------------
+
+// Writes into one section, new keys and changed ones alike, cost each about the same however many
+// the section holds: 100k new keys took minutes when each write walked the section.
+TEST(IniLargeFiles, ABatchIntoOneSectionIsNotQuadratic) {
+    constexpr int kKeys = 100000;
+    IniDocument doc = IniDocument::Parse(QByteArray("\xFF\xFE[\0S\0]\0\r\0\n\0;\0c\0\r\0\n\0", 20));
+    IniBatch batch;
+    for (int k = 0; k < kKeys; ++k)
+        batch.Write(QStringLiteral("S"), QStringLiteral("Key%1").arg(k), QString::number(k));
+    for (int k = 0; k < kKeys; k += 2)
+        batch.Write(QStringLiteral("s"), QStringLiteral("KEY%1").arg(k), QStringLiteral("x"));
+    QElapsedTimer timer;
+    timer.start();
+    batch.ApplyTo(doc);
+    EXPECT_LT(timer.elapsed(), 5000) << "150k writes into one section";
+    const IniDocument read = IniDocument::Parse(doc.Serialize());
+    EXPECT_EQ(read.Keys(QStringLiteral("S")).size(), kKeys);
+    EXPECT_EQ(read.Read(QStringLiteral("S"), QStringLiteral("key0")), QStringLiteral("x"));
+    EXPECT_EQ(read.Read(QStringLiteral("S"), QStringLiteral("Key99999")), QStringLiteral("99999"));
+    const QString tail = QStringLiteral("Key99999=99999\r\n;c\r\n");
+    EXPECT_TRUE(doc.Serialize().endsWith(QByteArray(reinterpret_cast<const char*>(tail.utf16()), tail.size() * 2)))
+        << "new keys after the last key, before the comment, with the file's line end";
+    // Deleting a key and writing it again finds the right line after the lines moved.
+    doc.Delete(QStringLiteral("S"), QStringLiteral("Key5"));
+    doc.Write(QStringLiteral("S"), QStringLiteral("Key7"), QStringLiteral("seven"));
+    EXPECT_EQ(doc.Read(QStringLiteral("S"), QStringLiteral("Key7")), QStringLiteral("seven"));
+    EXPECT_FALSE(doc.Read(QStringLiteral("S"), QStringLiteral("Key5")));
+}
