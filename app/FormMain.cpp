@@ -170,7 +170,7 @@ void TFormMain::ConnectHandlers() {
     p.eraseProfile = [this](const QString& name) {
         const IniResult result = EraseProfile(monitor_->settings(), name);
         if (!result)
-            ShowError(result.error);
+            ShowError(result.Message());
     };
     p.optimizeOnce = [this] {
         SyncEngineOptions();
@@ -181,6 +181,9 @@ void TFormMain::ConnectHandlers() {
         AfterListChange();
     };
     p.showError = [this](const QString& text) { ShowError(text); };
+    p.profileProblem = [this](const QString& name) {
+        return ProfileNameProblem(name, monitor_->settings().FileEncoding());
+    };
 
     listView_->onColumnClick = [this](int column) { ListViewProcessesColumnClick(column); };
     listView_->onSelectionChanged = [this](int lost, int gained) {

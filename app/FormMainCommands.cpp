@@ -91,7 +91,7 @@ void TFormMain::SetShutdownTime1Click() {
             DeleteShutdownKeys(batch, record->Name);
     const IniResult result = monitor_->settings().Apply(batch);
     if (!result)
-        ShowError(result.error);
+        ShowError(result.Message());
 }
 
 void TFormMain::EndSession() {
@@ -130,7 +130,7 @@ void TFormMain::MenuVersionOnlineClick() {
 void TFormMain::ButtonSaveClick() {
     const IniResult result = kelvane::SaveSettings(options_.settingsPath, CurrentPreferences(), *monitor_);
     if (!result)
-        ShowError(result.error);
+        ShowError(result.Message());
 }
 
 void TFormMain::MenuCreateDebugFileClick() {

@@ -274,6 +274,17 @@ void TPropertiesPanel::CheckBoxManagedClick() {
             record->Managed = false;
         DisableControls();
     } else {
+        // A profile the settings file cannot hold is refused, not kept for this run alone.
+        const QString problem = profileProblem ? profileProblem(record->Name) : QString();
+        if (!problem.isEmpty()) {
+            {
+                const FlagScope showing(showingRecord_);
+                CheckBoxManaged->setChecked(false);
+            }
+            if (showError)
+                showError(ProfileRefusedText(record->Name, problem));
+            return;
+        }
         record->Managed = true;
     }
     RadioButton1Click();
@@ -320,6 +331,11 @@ void TPropertiesPanel::RadioButton1Click() {
 void TPropertiesPanel::ButtonProfilesClick(int tag) {
     if (Record() == nullptr || tag < 0 || tag > 4)
         return;
+    if (const QString problem = profileProblem ? profileProblem(Record()->Name) : QString(); !problem.isEmpty()) {
+        if (showError)
+            showError(ProfileRefusedText(Record()->Name, problem)); // a preset is a profile too
+        return;
+    }
     constexpr std::uint32_t kPresetClass[3] = {IDLE_PRIORITY_CLASS, NORMAL_PRIORITY_CLASS, HIGH_PRIORITY_CLASS};
     CheckBoxNever->setChecked(tag == 4);
     CheckBoxManaged->setChecked(true);

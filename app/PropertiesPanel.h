@@ -34,6 +34,8 @@ public:
     std::function<void()> optimizeOnce;             // one optimization cycle now
     std::function<void()> rescan;                   // GetProcessesOnNT and the list follows
     std::function<void(const QString&)> showError;  // an error box with this text
+    // Why this executable's profile could not be stored in the settings file; empty when it can.
+    std::function<QString(const QString&)> profileProblem;
 
     QCheckBox* CheckBoxManaged;
     QCheckBox* CheckBoxNever;

@@ -80,7 +80,7 @@ bool TFormSettings::SaveSettings() {
                        batch);
     const IniResult result = IniFile(settingsPath_).Apply(batch);
     if (!result && services_.messageBox)
-        services_.messageBox(this, QMessageBox::Critical, result.error, QMessageBox::Ok);
+        services_.messageBox(this, QMessageBox::Critical, result.Message(), QMessageBox::Ok);
     return result.ok;
 }
 

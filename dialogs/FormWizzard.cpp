@@ -6,6 +6,7 @@
 
 #include "dialogs/ClampingSpinBox.h"
 #include "engine/ProcessApi.h"
+#include "util/FileName.h"
 
 namespace kelvane {
 
@@ -167,7 +168,7 @@ TFormWizzard::TFormWizzard(const MessageStrings& strings, const QString& setting
 void TFormWizzard::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     ButtonPrev->setEnabled(false);
-    if (QFileInfo::exists(settingsPath_)) {
+    if (FileNameExists(settingsPath_)) { // the path's exact bytes, whatever the home's name
         page_ = 2;
         ShowPage(2);
     } else {

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QStringList>
+#include <unistd.h>
 
 namespace kelvane {
 
@@ -67,11 +68,11 @@ bool CreateDebugFile(Pid currentPid, const ProcessMonitor& monitor, const Prefer
     const QByteArray copyBytes = copy.Serialize();
     QString reason;
     if (!WriteNewFile(tempPath, copyBytes, &reason)) {
-        *error = QStringLiteral("Unable to write to %1").arg(tempPath);
+        *error = WriteErrorText(QStringLiteral("Unable to write to %1").arg(tempPath), reason);
         return false;
     }
     const QStringList settingsLines = TextLines(&copyBytes);
-    QFile::remove(tempPath);
+    ::unlink(EncodeFileName(tempPath).constData());
 
     const QLocale locale = QLocale::system();
     const QDateTime now = QDateTime::currentDateTime();
@@ -105,7 +106,7 @@ bool CreateDebugFile(Pid currentPid, const ProcessMonitor& monitor, const Prefer
     // Paths keep their exact bytes, as the settings file keeps them.
     const QByteArray text = ToUtf8Escaped(lines.join(u'\n') + u'\n');
     if (!WriteNewFile(logPath, text, &reason)) {
-        *error = QStringLiteral("Unable to write to %1").arg(logPath);
+        *error = WriteErrorText(QStringLiteral("Unable to write to %1").arg(logPath), reason);
         return false;
     }
     if (dumpPath != nullptr)

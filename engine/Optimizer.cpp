@@ -96,7 +96,7 @@ void Optimizer::ProcessesOptimizeNT() {
         // The one-off times that came have ended what ran then: they are over.
         for (const QString& executable : shutdownsCame_)
             if (const IniResult result = monitor_.EndOneOffShutdown(executable, now()); !result)
-                host_.MessageBox(result.error, MessageKind::Error);
+                host_.MessageBox(result.Message(), MessageKind::Error);
         // The detail labels follow every pass, also one that handled no process in full.
         if (monitor_.flags.windowVisible && !skipped_.empty()) {
             const int selected = monitor_.list().SelectedIndex();

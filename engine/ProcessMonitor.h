@@ -4,7 +4,9 @@
 // kelvanectl drives it the same way without a window. Everything runs on one thread.
 
 #include <QLocale>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -152,8 +154,9 @@ public:
     bool KillSelectedProcess(Pid pid);
     // Whether `pid` is Kelvane's own process.
     bool IsOwnProcess(Pid pid);
-    // The limitations the port met since the last call, and, once for each interpreter or loader
-    // that has a profile, that the profile no longer reaches the programs it runs.
+    // What the user should know of since the last call, each once per run: the limitations the
+    // port met, what the scans met (a stored time that cannot be read), and, for each interpreter
+    // or loader that has a profile, that the profile no longer reaches the programs it runs.
     QStringList TakeNotices();
     enum class AffinityResult { Set, OpenFailed, Refused };
     // The affinity list's marks (one per processor; from index 32 on they have no bit) as a mask,
@@ -203,6 +206,8 @@ private:
     bool fullScanDone_ = false;             // the display refresh names new processes after it
     std::optional<IniDocument> profiles_;   // the settings file as read once per scan pass
     bool displaySamplesLapsed_ = true;      // no display samples were taken on the last tick
+    QStringList notices_;                   // not taken yet
+    QSet<QString> unreadTimesTold_;         // executables whose unreadable time was reported
 };
 
 } // namespace kelvane

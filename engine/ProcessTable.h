@@ -34,6 +34,8 @@ struct TProcess {
     double ShutDownTime = 0; // days since 1899-12-30; 0 = none
     std::uint64_t CPUAffinity = 0; // 0 = none
     bool DailyShutDown = false;
+    // The profile's "Shutdown time" could not be read: Save leaves it in the file as it is.
+    bool ShutDownTimeUnread = false;
     // The port's identity of the process the record was made for (its start time on Linux); 0
     // until the process was first opened. A PID found with another identity is a new process.
     std::uint64_t Identity = 0;

@@ -1,15 +1,17 @@
-// The notices of the port, and the one that tells where a profile stopped reaching programs: a
-// profile made for an interpreter or a Wine loader held every script or Windows program it ran;
-// now each program has a profile of its own, and the user is told once per such executable.
+// The notices of the port and of the scans, and the one that tells where a profile stopped reaching
+// programs: a profile made for an interpreter or a Wine loader held every script or Windows program
+// it ran; now each program has a profile of its own, and the user is told once per such executable.
 
 #include "engine/ProcessMonitor.h"
 
 #include "settings/IniDocument.h"
 
+#include <utility>
+
 namespace kelvane {
 
 QStringList ProcessMonitor::TakeNotices() {
-    QStringList notices = api_.TakeNotices();
+    QStringList notices = api_.TakeNotices() + std::exchange(notices_, {});
     const std::vector<ProcessApi::HostedProgram> hosted = api_.TakeHostedPrograms();
     if (hosted.empty())
         return notices;

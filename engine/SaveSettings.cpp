@@ -22,8 +22,15 @@ IniBatch SettingsBatch(const Preferences& preferences, const ProcessMonitor& mon
         bool ok = false;
         const qulonglong pid = list.at(i).caption.toULongLong(&ok);
         const TProcess* record = ok && pid < monitor.table().limit() ? monitor.table().Find(static_cast<Pid>(pid)) : nullptr;
-        if (record == nullptr || IsBlankText(record->Name) || !IniDocument::IsSafeText(record->Name))
+        if (record == nullptr || IsBlankText(record->Name))
             continue;
+        if (!IniDocument::IsSafeText(record->Name)) {
+            // No section can be named so: the user is told instead (bytes that the file's encoding
+            // cannot hold are told by the write, which knows the encoding).
+            if (record->Managed || record->ShutDownTime != 0)
+                batch.Refuse(ProfileRefusedText(record->Name, ProfileNameProblem(record->Name)));
+            continue;
+        }
         const QString& section = record->Name;
         const QString shutdown = IniDateTimeText(record->ShutDownTime);
         auto put = [&batch, &section](const QString& key, const QString& value) {
@@ -35,7 +42,9 @@ IniBatch SettingsBatch(const Preferences& preferences, const ProcessMonitor& mon
             put(QStringLiteral("Tabu"), IniBoolText(record->Never));
             put(QStringLiteral("Static"), IniBoolText(record->Static));
             put(QStringLiteral("Affinity"), ProfileAffinityText(record->CPUAffinity));
-            put(QStringLiteral("Shutdown time"), shutdown);
+            // A stored time that could not be read is no "no time": it stays as it is.
+            if (record->ShutDownTime != 0 || !record->ShutDownTimeUnread)
+                put(QStringLiteral("Shutdown time"), shutdown);
             put(QStringLiteral("Shutdown daily"), IniBoolText(record->DailyShutDown));
         }
         if (record->ShutDownTime != 0) {

@@ -184,7 +184,17 @@ void ProcessMonitor::LoadProfile(TProcess& record, std::optional<std::uint64_t> 
     // Without a mask read at discovery there is no affinity to hold: 0 means "none".
     const std::int32_t affinityDefault = maskRead ? static_cast<std::int32_t>(*maskRead & 0xFFFFFFFFU) : 0;
     record.CPUAffinity = SignExtendAffinity(static_cast<std::uint32_t>(ReadIniInteger(read("Affinity"), affinityDefault)));
-    record.ShutDownTime = ReadIniDateTime(read("Shutdown time"), 0, locale_);
+    const std::optional<QString> storedTime = read("Shutdown time");
+    const std::optional<double> time = storedTime ? ParseIniDateTime(*storedTime, locale_) : std::nullopt;
+    record.ShutDownTime = time.value_or(0);
+    // A time that cannot be read stays in the file as it is (Save leaves it) and is told once.
+    record.ShutDownTimeUnread = storedTime && !storedTime->trimmed().isEmpty() && !time;
+    if (record.ShutDownTimeUnread && !unreadTimesTold_.contains(section)) {
+        unreadTimesTold_.insert(section);
+        notices_.append(QStringLiteral("The shutdown time of %1 cannot be read (\"%2\"); it is kept in the "
+                                       "settings file as it is.")
+                            .arg(section, *storedTime));
+    }
     record.DailyShutDown = ReadIniBool(read("Shutdown daily"), false);
     // A one-off time that came before the process was found is over: it ends no later process.
     if (const double current = now(); OneOffTimeCame(record, current)) {

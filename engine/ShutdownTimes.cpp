@@ -8,6 +8,8 @@
 #include "util/DateTimeText.h"
 #include "util/TextTrim.h"
 
+#include <utility>
+
 namespace kelvane {
 
 namespace {
@@ -32,6 +34,7 @@ void DeleteShutdownKeys(IniBatch& batch, const QString& executable) {
     batch.Delete(executable, kShutdownTime, SectionCase::Exact);
     batch.Delete(executable, kShutdownDaily, SectionCase::Exact);
 }
+
 
 IniResult ProcessMonitor::EndOneOffShutdown(const QString& executable, double now) {
     // The records of the executable that still hold a one-off time that has come (the processes

@@ -1,5 +1,7 @@
 #include "settings/AtomicFile.h"
 
+#include "util/FileName.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -54,6 +56,19 @@ bool WriteAll(int fd, const QByteArray& bytes) {
 
 QString Reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+// Where a link points, as an absolute path (a relative target is taken from the link's folder);
+// empty when it cannot be read. The link's exact bytes, whatever they are, are what is followed.
+QString LinkTarget(const QString& link) {
+    QByteArray target(4096, Qt::Uninitialized);
+    const ssize_t n = ::readlink(EncodeFileName(link).constData(), target.data(), static_cast<std::size_t>(target.size()));
+    if (n <= 0 || n >= target.size())
+        return {};
+    target.truncate(n);
+    if (!target.startsWith('/'))
+        target = EncodeFileName(QFileInfo(link).absolutePath()) + '/' + target;
+    return QDir::cleanPath(DecodeFileName(target));
+}
+
 // Temporary files of a writer that died before its rename: only writers holding the folder lock
 // make them, so under the lock any that remain are stale.
 void RemoveStaleTemporaries(int dirFd, const QByteArray& prefix) {
@@ -76,10 +91,13 @@ void RemoveStaleTemporaries(int dirFd, const QByteArray& prefix) {
 QString ResolveWriteTarget(const QString& path) {
     QString target = QFileInfo(path).absoluteFilePath();
     for (int depth = 0; depth < 40; ++depth) {
-        const QFileInfo info(target);
-        if (!info.isSymLink())
+        struct stat st {};
+        if (::lstat(EncodeFileName(target).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             return target;
-        target = info.symLinkTarget(); // absolute, relative links resolved against their folder
+        const QString next = LinkTarget(target);
+        if (next.isEmpty())
+            return target;
+        target = next;
     }
     return target;
 }
@@ -89,14 +107,16 @@ std::optional<QString> FollowedTarget(const QString& path, QString* reason) {
     const uid_t self = ::geteuid();
     for (int depth = 0; depth < 40; ++depth) {
         struct stat st {};
-        if (::lstat(QFile::encodeName(target).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+        if (::lstat(EncodeFileName(target).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             return target; // the file itself, or a new one
         if (st.st_uid != self && st.st_uid != 0) {
             if (reason != nullptr)
                 *reason = QStringLiteral("%1 is a symbolic link of another user").arg(target);
             return std::nullopt;
         }
-        target = QFileInfo(target).symLinkTarget(); // absolute, relative links resolved against their folder
+        target = LinkTarget(target);
+        if (target.isEmpty())
+            break;
     }
     if (reason != nullptr)
         *reason = Reason(ELOOP);
@@ -120,7 +140,7 @@ Read ReadRegularFile(const QByteArray& name, QByteArray& bytes, struct stat& st,
     }
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         if (reason != nullptr)
-            *reason = QStringLiteral("%1 is not a regular file").arg(QFile::decodeName(name));
+            *reason = QStringLiteral("%1 is not a regular file").arg(DecodeFileName(name));
         return Read::Failed;
     }
     bytes.clear();
@@ -149,17 +169,17 @@ std::optional<QByteArray> ReadWholeFile(const QString& path, QString* reason) {
         return std::nullopt;
     QByteArray bytes;
     struct stat st {};
-    if (ReadRegularFile(QFile::encodeName(*target), bytes, st, reason) != Read::Done)
+    if (ReadRegularFile(EncodeFileName(*target), bytes, st, reason) != Read::Done)
         return std::nullopt;
     return bytes;
 }
 
 bool WriteNewFile(const QString& path, const QByteArray& bytes, QString* reason) {
     const QFileInfo info(QFileInfo(path).absoluteFilePath());
-    const QByteArray dirName = QFile::encodeName(info.absolutePath());
-    const QByteArray targetName = QFile::encodeName(info.absoluteFilePath());
+    const QByteArray dirName = EncodeFileName(info.absolutePath());
+    const QByteArray targetName = EncodeFileName(info.absoluteFilePath());
     // mkostemp creates with O_EXCL: a name that exists, a link included, is never opened.
-    QByteArray tempName = dirName + "/." + QFile::encodeName(info.fileName()) + ".new-XXXXXX";
+    QByteArray tempName = dirName + "/." + EncodeFileName(info.fileName()) + ".new-XXXXXX";
     Fd temp(::mkostemp(tempName.data(), O_CLOEXEC));
     if (temp.get() < 0) {
         *reason = Reason(errno);
@@ -188,9 +208,9 @@ bool UpdateFile(const QString& path,
         return false;
     const QString target = *followed;
     const QFileInfo info(target);
-    const QByteArray dirName = QFile::encodeName(info.absolutePath());
-    const QByteArray fileName = QFile::encodeName(info.fileName());
-    const QByteArray targetName = QFile::encodeName(target);
+    const QByteArray dirName = EncodeFileName(info.absolutePath());
+    const QByteArray fileName = EncodeFileName(info.fileName());
+    const QByteArray targetName = EncodeFileName(target);
 
     Fd dir(::open(dirName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0) {

@@ -3,6 +3,7 @@
 #include "util/FileName.h"
 
 #include <QSet>
+#include <QSysInfo>
 #include <QtEndian>
 #include <algorithm>
 #include <utility>
@@ -26,6 +27,9 @@ void InsertFirst(QHash<QString, std::size_t>& index, const QString& name, std::s
 } // namespace
 
 QString AsciiLower(const QString& text) {
+    // Most names have no capital: they are shared, not copied.
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 'A' && c.unicode() <= 'Z'; }))
+        return text;
     QString lower = text;
     for (QChar& c : lower)
         if (c.unicode() >= 'A' && c.unicode() <= 'Z')
@@ -38,7 +42,8 @@ IniDocument::IniDocument(Encoding encoding) : encoding_(encoding) {
         prefix_ = kUtf16Bom;
     else if (encoding_ == Encoding::Utf16Be)
         prefix_ = kUtf16BeBom;
-    newline_ = Encode(QStringLiteral("\n"));
+    eolBytes_ = {QByteArray(), Encode(QStringLiteral("\n")), Encode(QStringLiteral("\r")),
+                 Encode(QStringLiteral("\r\n"))};
     sections_.emplace_back();
 }
 
@@ -48,8 +53,10 @@ IniDocument IniDocument::Parse(const QByteArray& bytes) {
     IniDocument doc(bigEndian ? Encoding::Utf16Be : utf16 ? Encoding::Utf16Le : Encoding::Utf8);
     doc.prefix_ = utf16 ? bytes.left(2) : (bytes.startsWith(kUtf8Bom) ? kUtf8Bom : QByteArray());
     const qsizetype unit = utf16 ? 2 : 1;
-    const char* data = bytes.constData();
-    const qsizetype size = bytes.size();
+    doc.source_ = bytes; // shared, not copied: the lines below are views into it
+    const char* data = doc.source_.constData();
+    const qsizetype size = doc.source_.size();
+    auto view = [data](qsizetype from, qsizetype length) { return QByteArray::fromRawData(data + from, length); };
 
     auto codeAt = [&](qsizetype i) -> char16_t {
         if (!utf16)
@@ -65,7 +72,7 @@ IniDocument IniDocument::Parse(const QByteArray& bytes) {
             i += unit;
         if (i + unit > size) {
             Line line;
-            line.raw = bytes.mid(start);
+            line.raw = view(start, size - start);
             doc.Classify(line);
             doc.sections_.back().lines.push_back(std::move(line));
             break;
@@ -74,8 +81,8 @@ IniDocument IniDocument::Parse(const QByteArray& bytes) {
         if (codeAt(i) == u'\r' && end + unit <= size && codeAt(end) == u'\n')
             end += unit;
         Line line;
-        line.raw = bytes.mid(start, i - start);
-        line.eol = bytes.mid(i, end - i);
+        line.raw = view(start, i - start);
+        line.eol = end - i == 2 * unit ? Eol::CrLf : codeAt(i) == u'\r' ? Eol::Cr : Eol::Lf;
         if (!newlineKnown) {
             doc.newline_ = line.eol;
             newlineKnown = true;
@@ -103,12 +110,21 @@ IniDocument IniDocument::Parse(const QByteArray& bytes) {
 }
 
 QByteArray IniDocument::Serialize() const {
-    QByteArray out = prefix_;
+    qsizetype total = prefix_.size();
     for (const Section& section : sections_) {
         if (section.header)
-            out += section.header->raw + section.header->eol;
+            total += section.header->raw.size() + EolOf(*section.header).size();
         for (const Line& line : section.lines)
-            out += line.raw + line.eol;
+            total += line.raw.size() + EolOf(line).size();
+    }
+    QByteArray out;
+    out.reserve(total);
+    out += prefix_;
+    for (const Section& section : sections_) {
+        if (section.header)
+            out += section.header->raw + EolOf(*section.header);
+        for (const Line& line : section.lines)
+            out += line.raw + EolOf(line);
     }
     return out;
 }
@@ -135,35 +151,92 @@ QByteArray IniDocument::Encode(const QString& text) const {
     return raw;
 }
 
-void IniDocument::Classify(Line& line) const {
-    QString text = Decode(line.raw);
-    // A byte-order mark inside the text (a second file joined to the first) is no part of the line.
+namespace {
+
+// The line's text without the blanks around it and without byte-order marks at its start (a
+// second file joined to the first).
+QStringView LineText(QStringView decoded) {
     qsizetype marks = 0;
-    while (marks < text.size() && (text[marks] == u'\uFEFF' || text[marks].isSpace()))
+    while (marks < decoded.size() && (decoded[marks] == u'\uFEFF' || decoded[marks].isSpace()))
         ++marks;
-    text = text.mid(marks).trimmed();
+    return decoded.mid(marks).trimmed();
+}
+
+} // namespace
+
+QStringView IniDocument::TextOf(const QByteArray& raw, QString& storage) const {
+    const bool native = encoding_ == (QSysInfo::ByteOrder == QSysInfo::LittleEndian ? Encoding::Utf16Le : Encoding::Utf16Be);
+    if (native && reinterpret_cast<quintptr>(raw.constData()) % alignof(char16_t) == 0)
+        return QStringView(reinterpret_cast<const char16_t*>(raw.constData()), raw.size() / 2);
+    storage = Decode(raw);
+    return storage;
+}
+
+bool IniDocument::ParseKey(QStringView decoded, KeyParts* parts) const {
+    const QStringView text = LineText(decoded);
+    if (text.startsWith(u'[') || text.startsWith(u';'))
+        return false;
+    const qsizetype equals = text.indexOf(u'=');
+    if (equals <= 0)
+        return false;
+    const QStringView name = text.left(equals).trimmed();
+    if (name.isEmpty())
+        return false;
+    if (parts != nullptr) {
+        parts->name = name.toString();
+        parts->lookup = AsciiLower(parts->name);
+        QStringView value = text.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+            value = value.mid(1, value.size() - 2);
+        parts->value = value.toString();
+    }
+    return true;
+}
+
+IniDocument::KeyParts IniDocument::KeyOf(const Line& line) const {
+    KeyParts parts;
+    QString storage;
+    ParseKey(TextOf(line.raw, storage), &parts);
+    return parts;
+}
+
+void IniDocument::Classify(Line& line) const {
+    QString storage;
+    const QStringView decoded = TextOf(line.raw, storage);
+    const QStringView text = LineText(decoded);
     line.kind = Line::Kind::Other;
+    line.section.reset();
     if (text.startsWith(u'[')) {
         // Up to the last "]", so that a path holding "]" stays one name.
         const qsizetype close = text.lastIndexOf(u']');
         line.kind = Line::Kind::Section;
-        line.name = text.mid(1, close > 0 ? close - 1 : -1).trimmed();
+        auto names = std::make_shared<Line::Names>();
+        names->exact = text.mid(1, close > 0 ? close - 1 : -1).toString();
+        names->name = names->exact.trimmed();
+        line.section = std::move(names);
         return;
     }
-    if (text.startsWith(u';'))
-        return;
-    const qsizetype equals = text.indexOf(u'=');
-    if (equals <= 0)
-        return;
-    line.name = text.left(equals).trimmed();
-    if (line.name.isEmpty())
-        return;
-    line.kind = Line::Kind::Key;
-    line.lookup = AsciiLower(line.name);
-    QString value = text.mid(equals + 1).trimmed();
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
-        value = value.mid(1, value.size() - 2);
-    line.value = value;
+    if (ParseKey(decoded, nullptr))
+        line.kind = Line::Kind::Key;
+}
+
+std::optional<std::size_t> IniDocument::FindKey(const Section& section, const QString& lookup) const {
+    constexpr std::size_t kIndexedFrom = 16; // lines; a short section is simply walked
+    if (section.lines.size() >= kIndexedFrom) {
+        if (!section.keys.map) {
+            section.keys.map = std::make_unique<QHash<QString, std::size_t>>();
+            section.keys.map->reserve(static_cast<qsizetype>(section.lines.size()));
+            for (std::size_t i = 0; i < section.lines.size(); ++i)
+                if (section.lines[i].kind == Line::Kind::Key)
+                    InsertFirst(*section.keys.map, KeyOf(section.lines[i]).lookup, i);
+        }
+        const auto it = section.keys.map->constFind(lookup);
+        return it == section.keys.map->constEnd() ? std::nullopt : std::optional<std::size_t>(it.value());
+    }
+    for (std::size_t i = 0; i < section.lines.size(); ++i)
+        if (section.lines[i].kind == Line::Kind::Key && KeyOf(section.lines[i]).lookup == lookup)
+            return i;
+    return std::nullopt;
 }
 
 IniDocument::Line IniDocument::MakeLine(const QString& text) const {
@@ -177,25 +250,27 @@ IniDocument::Line IniDocument::MakeLine(const QString& text) const {
 void IniDocument::Reindex() {
     index_.clear();
     exactIndex_.clear();
+    index_.reserve(static_cast<qsizetype>(sections_.size()));
+    exactIndex_.reserve(static_cast<qsizetype>(sections_.size()));
     for (std::size_t i = 0; i < sections_.size(); ++i) {
         if (!sections_[i].header)
             continue;
         // Only the first of duplicate sections counts.
-        InsertFirst(index_, AsciiLower(sections_[i].header->name), i);
-        InsertFirst(exactIndex_, sections_[i].header->name, i);
+        InsertFirst(index_, AsciiLower(sections_[i].header->name()), i);
+        InsertFirst(exactIndex_, sections_[i].header->exact(), i);
     }
 }
 
 bool IniDocument::Matches(const Section& section, const QString& name, SectionCase match) const {
     if (!section.header)
         return false;
-    return match == SectionCase::Exact ? section.header->name == name.trimmed()
-                                       : AsciiLower(section.header->name) == NameKey(name);
+    return match == SectionCase::Exact ? section.header->exact() == name
+                                       : AsciiLower(section.header->name()) == NameKey(name);
 }
 
 const IniDocument::Section* IniDocument::FindSection(const QString& name, SectionCase match) const {
     const QHash<QString, std::size_t>& index = match == SectionCase::Exact ? exactIndex_ : index_;
-    const auto it = index.constFind(match == SectionCase::Exact ? name.trimmed() : NameKey(name));
+    const auto it = index.constFind(match == SectionCase::Exact ? name : NameKey(name));
     return it == index.constEnd() ? nullptr : &sections_[it.value()];
 }
 
@@ -207,11 +282,10 @@ std::optional<QString> IniDocument::Read(const QString& section, const QString& 
     const Section* s = FindSection(section, match);
     if (s == nullptr)
         return std::nullopt;
-    const QString wanted = NameKey(key);
-    for (const Line& line : s->lines)
-        if (line.kind == Line::Kind::Key && line.lookup == wanted)
-            return line.value.left(kMaxIniValueLength);
-    return std::nullopt;
+    const std::optional<std::size_t> at = FindKey(*s, NameKey(key));
+    if (!at)
+        return std::nullopt;
+    return KeyOf(s->lines[*at]).value.left(kMaxIniValueLength);
 }
 
 QStringList IniDocument::Keys(const QString& section, SectionCase match) const {
@@ -224,10 +298,11 @@ QStringList IniDocument::Keys(const QString& section, SectionCase match) const {
     for (const Line& line : s->lines) {
         if (line.kind != Line::Kind::Key)
             continue;
+        KeyParts parts = KeyOf(line);
         const qsizetype before = seen.size();
-        seen.insert(line.lookup);
+        seen.insert(parts.lookup);
         if (seen.size() != before)
-            keys.append(line.name);
+            keys.append(std::move(parts.name));
     }
     return keys;
 }
@@ -237,7 +312,7 @@ bool IniDocument::HasSection(const QString& section, SectionCase match) const {
 }
 
 void IniDocument::EndLine(Line& line) const {
-    if (!line.eol.isEmpty())
+    if (line.eol != Eol::None)
         return;
     // A damaged UTF-16 text may end in half a character: make it whole, or everything written
     // after it would be read one byte off.
@@ -266,37 +341,37 @@ void IniDocument::Write(const QString& section, const QString& key, const QStrin
         added.header = MakeLine(u'[' + section + u']');
         added.lines.push_back(MakeLine(text));
         sections_.push_back(std::move(added));
-        InsertFirst(index_, AsciiLower(sections_.back().header->name), sections_.size() - 1);
-        InsertFirst(exactIndex_, sections_.back().header->name, sections_.size() - 1);
+        InsertFirst(index_, AsciiLower(sections_.back().header->name()), sections_.size() - 1);
+        InsertFirst(exactIndex_, sections_.back().header->exact(), sections_.size() - 1);
         modified_ = true;
         return;
     }
     const QString wanted = NameKey(key);
-    std::size_t insertAt = 0;
-    for (std::size_t i = 0; i < s->lines.size(); ++i) {
-        Line& line = s->lines[i];
-        if (line.kind != Line::Kind::Key)
-            continue;
-        if (line.lookup == wanted) {
-            if (line.value == value)
-                return; // already so: leave the line as the user wrote it
-            // Only the value changes: the name as it stands in the file and the blanks around "="
-            // keep the hand-edited line's look.
-            const QString old = Decode(line.raw);
-            qsizetype start = old.indexOf(u'=') + 1;
-            while (start < old.size() && (old[start] == u' ' || old[start] == u'\t'))
-                ++start;
-            const QByteArray eol = line.eol;
-            line = MakeLine(old.left(start) + value);
-            line.eol = eol;
-            modified_ = true;
-            return;
-        }
-        insertAt = i + 1;
+    if (const std::optional<std::size_t> at = FindKey(*s, wanted)) {
+        Line& line = s->lines[*at];
+        if (KeyOf(line).value == value)
+            return; // already so: leave the line as the user wrote it
+        // Only the value changes: the name as it stands in the file and the blanks around "="
+        // keep the hand-edited line's look.
+        const QString old = Decode(line.raw);
+        qsizetype start = old.indexOf(u'=') + 1;
+        while (start < old.size() && (old[start] == u' ' || old[start] == u'\t'))
+            ++start;
+        const Eol eol = line.eol;
+        line = MakeLine(old.left(start) + value);
+        line.eol = eol;
+        modified_ = true;
+        return;
     }
-    // After the section's last key (or right after its header): the line before it must end.
+    // After the section's last key (or right after its header): the line before it must end. Only
+    // lines that are no keys follow, so the key index stays right.
+    std::size_t insertAt = s->lines.size();
+    while (insertAt > 0 && s->lines[insertAt - 1].kind != Line::Kind::Key)
+        --insertAt;
     EndLine(insertAt == 0 ? *s->header : s->lines[insertAt - 1]);
     s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(insertAt), MakeLine(text));
+    if (s->keys.map)
+        InsertFirst(*s->keys.map, wanted, insertAt);
     modified_ = true;
 }
 
@@ -307,9 +382,11 @@ void IniDocument::Delete(const QString& section, const QString& key, SectionCase
     for (Section& s : sections_) {
         if (!Matches(s, section, match))
             continue;
-        const std::size_t removed = std::erase_if(s.lines, [&wanted](const Line& line) {
-            return line.kind == Line::Kind::Key && line.lookup == wanted;
+        const std::size_t removed = std::erase_if(s.lines, [&](const Line& line) {
+            return line.kind == Line::Kind::Key && KeyOf(line).lookup == wanted;
         });
+        if (removed > 0)
+            s.keys.map.reset(); // lines moved
         modified_ = modified_ || removed > 0;
     }
 }
@@ -320,6 +397,19 @@ void IniDocument::Erase(const QString& section, SectionCase match) {
     std::erase_if(sections_, [&](const Section& s) { return Matches(s, section, match); });
     Reindex();
     modified_ = true;
+}
+
+bool IniDocument::CanHold(const QString& text) const {
+    if (encoding_ == Encoding::Utf8)
+        return true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return false;
+    }
+    return true;
 }
 
 bool IniDocument::IsSafeText(const QString& text) {

@@ -14,14 +14,18 @@
 // (util/FileName.h); UTF-16 holds lone surrogates as they are. Either way a name read from a file
 // or from the system is written back byte for byte.
 //
-// Section names compare without regard to case, as the settings file's own sections do; a process
-// profile's section is the executable's path, which Linux compares byte for byte, so the profile
-// operations ask for SectionCase::Exact.
+// Section names compare without regard to case and to blanks around them, as the settings file's
+// own sections do; a process profile's section is the executable's path, which Linux compares byte
+// for byte, blanks included, so the profile operations ask for SectionCase::Exact: then the name is
+// everything between "[" and the line's last "]".
 
 #include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -33,7 +37,7 @@ constexpr qsizetype kMaxIniValueLength = 2047;
 // How a section name is matched.
 enum class SectionCase {
     Ignore, // without regard to ASCII case (the private-profile rule)
-    Exact,  // exactly (a profile: the path of an executable)
+    Exact,  // exactly, blanks included (a profile: the path of an executable)
 };
 
 class IniDocument {
@@ -69,24 +73,63 @@ public:
 
     // A name or value holding CR, LF or NUL would let text become lines of its own: refused.
     static bool IsSafeText(const QString& text);
+    // Whether the text can be written so that the file stays valid: a UTF-16 text cannot hold a
+    // lone surrogate (a path's byte that is not UTF-8); a UTF-8 one writes such a byte as itself.
+    bool CanHold(const QString& text) const;
 
 private:
+    // A line's end; its bytes in the text's encoding are eolBytes_.
+    enum class Eol : std::uint8_t { None, Lf, Cr, CrLf };
+    // A parsed line's bytes are a view into the parsed text (kept in source_), so a large file is
+    // held about once; a key line's name and value are decoded when asked for.
     struct Line {
         QByteArray raw; // the line's bytes without its line end
-        QByteArray eol; // "\r\n", "\n", "\r" (in the file's encoding) or empty for the last line
+        Eol eol = Eol::None; // none only for the last line
         enum class Kind { Other, Key, Section } kind = Kind::Other;
-        QString name;   // the key or section name (trimmed), for Key and Section lines
-        QString lookup; // the name in lower case, for Key lines
-        QString value;  // the value as read, for Key lines
+        struct Names {
+            QString name;  // trimmed
+            QString exact; // as it stands between the brackets
+        };
+        std::shared_ptr<const Names> section; // for Section lines (shared when copied: never changed)
+        const QString& name() const { return section->name; }
+        const QString& exact() const { return section->exact; }
+    };
+    struct KeyParts {
+        QString name;   // trimmed
+        QString lookup; // the name in lower case
+        QString value;  // as read
+    };
+    // Lower-case key name -> the line of its first occurrence, for sections with many lines; made
+    // when first needed. A copy of a document starts without it.
+    struct KeyIndex {
+        std::unique_ptr<QHash<QString, std::size_t>> map;
+        KeyIndex() = default;
+        KeyIndex(const KeyIndex&) {}
+        KeyIndex& operator=(const KeyIndex&) {
+            map.reset();
+            return *this;
+        }
+        KeyIndex(KeyIndex&&) noexcept = default;
+        KeyIndex& operator=(KeyIndex&&) noexcept = default;
     };
     // One section: its header line (none for the lines before the first section) and its lines.
     struct Section {
         std::optional<Line> header;
         std::vector<Line> lines;
+        mutable KeyIndex keys;
     };
 
+    const QByteArray& EolOf(const Line& line) const { return eolBytes_[static_cast<std::size_t>(line.eol)]; }
     Line MakeLine(const QString& text) const;
     void Classify(Line& line) const;
+    // The name and value of a key line; false for other lines.
+    bool ParseKey(QStringView decoded, KeyParts* parts) const;
+    // The line's text: a view of its bytes where they are UTF-16 of this machine's byte order,
+    // else decoded into `storage`.
+    QStringView TextOf(const QByteArray& raw, QString& storage) const;
+    KeyParts KeyOf(const Line& line) const;
+    // The line of the first key of that lower-case name in the section.
+    std::optional<std::size_t> FindKey(const Section& section, const QString& lookup) const;
     QString Decode(const QByteArray& raw) const;
     QByteArray Encode(const QString& text) const;
     const Section* FindSection(const QString& name, SectionCase match) const;
@@ -97,8 +140,10 @@ private:
     void EnsureLastLineEnds();
 
     Encoding encoding_;
+    QByteArray source_; // the parsed text, which the parsed lines' bytes are views into
     QByteArray prefix_; // byte-order mark
-    QByteArray newline_;
+    Eol newline_ = Eol::Lf;          // the end of new lines: the text's first line end
+    std::array<QByteArray, 4> eolBytes_; // of each Eol, in the text's encoding
     std::vector<Section> sections_;
     QHash<QString, std::size_t> index_;      // lower-case section name -> first section of that name
     QHash<QString, std::size_t> exactIndex_; // section name -> first section of exactly that name

@@ -14,6 +14,11 @@
 
 namespace kelvane {
 
+// "Unable to write to PATH" with the system's reason (as "No space left on device") on its own line.
+inline QString WriteErrorText(const QString& error, const QString& reason) {
+    return reason.isEmpty() ? error : error + u'\n' + reason;
+}
+
 // The outcome of a write: on failure `error` is "Unable to write to PATH" and `reason` the system's
 // text (or why the text was refused).
 struct IniResult {
@@ -21,6 +26,8 @@ struct IniResult {
     QString error;
     QString reason;
     explicit operator bool() const { return ok; }
+    // What the user is told: the error, and the reason on a line of its own.
+    QString Message() const { return WriteErrorText(error, reason); }
 };
 
 // Many changes made as one operation (as "Save Settings" writes hundreds of profiles).
@@ -36,8 +43,13 @@ public:
     void Erase(const QString& section, SectionCase match = SectionCase::Ignore) {
         ops_.push_back({Op::Erase, section, {}, {}, match});
     }
-    // Makes the batch's changes in `doc`.
-    void ApplyTo(IniDocument& doc) const;
+    // A change the batch's maker could not make (why, for the user): the others are still written,
+    // and the write reports this.
+    void Refuse(const QString& why) { refused_.append(why); }
+    const QStringList& refused() const { return refused_; }
+    // Makes the batch's changes in `doc`, but for writes whose text `doc` cannot hold (IniDocument::
+    // CanHold): their sections are returned, each once.
+    QStringList ApplyTo(IniDocument& doc) const;
     bool empty() const { return ops_.empty(); }
     std::size_t size() const { return ops_.size(); }
 
@@ -49,7 +61,14 @@ private:
         SectionCase match;
     };
     std::vector<Op> ops_;
+    QStringList refused_;
 };
+
+// Why the path cannot be the section of a profile in a file of `encoding`, or empty when it can.
+QString ProfileNameProblem(const QString& path, IniDocument::Encoding encoding = IniDocument::Encoding::Utf16Le);
+// "The profile of "PATH" cannot be stored: WHY.", the path's line breaks and bytes that are not
+// UTF-8 shown as escapes.
+QString ProfileRefusedText(const QString& path, const QString& problem);
 
 class IniFile {
 public:
@@ -71,7 +90,11 @@ public:
     IniResult EraseSection(const QString& section, SectionCase match = SectionCase::Ignore);
     // All changes of the batch in order, in one replacement of the file. When any text is refused
     // nothing is written.
+    // The batch's changes; when some could not be made (IniBatch::Refuse, text the file cannot hold)
+    // the others are written and the result fails with why, one line each.
     IniResult Apply(const IniBatch& batch);
+    // The encoding the file has, or a new one gets.
+    IniDocument::Encoding FileEncoding() const;
 
 private:
     IniResult Failure(const QString& reason) const;

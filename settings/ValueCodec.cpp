@@ -71,10 +71,16 @@ bool ReadIniBool(const std::optional<QString>& text, bool defaultValue) {
 
 QString IniBoolText(bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); }
 
+std::optional<double> ParseIniDateTime(const QString& text, const QLocale& locale) {
+    if (const std::optional<double> days = ParseDateTime(text, QLocale::c()))
+        return days;
+    return ParseDateTime(text, locale);
+}
+
 double ReadIniDateTime(const std::optional<QString>& text, double defaultValue, const QLocale& locale) {
     if (!text)
         return defaultValue;
-    return ParseDateTime(*text, locale).value_or(defaultValue);
+    return ParseIniDateTime(*text, locale).value_or(defaultValue);
 }
 
 QString IniDateTimeText(double days, const QLocale& locale) { return FormatDateTime(days, locale); }

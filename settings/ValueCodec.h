@@ -19,9 +19,13 @@ QString IniIntegerText(std::int64_t value);
 bool ReadIniBool(const std::optional<QString>& text, bool defaultValue);
 QString IniBoolText(bool value);
 
-// Date-times in the user's formats (util/DateTimeText.h); empty or unparsable text gives the default.
+// Date-times (util/DateTimeText.h) are written as the C locale writes them ("9 Dec 2026 21:43:16"),
+// which reads back under every locale. Reading takes that form, and else the form `locale` (the
+// user's) writes, as older files hold it. Empty or unparsable text gives nothing or the default.
+std::optional<double> ParseIniDateTime(const QString& text, const QLocale& locale = QLocale::system());
 double ReadIniDateTime(const std::optional<QString>& text, double defaultValue,
                        const QLocale& locale = QLocale::system());
-QString IniDateTimeText(double days, const QLocale& locale = QLocale::system());
+// `locale` only for writing another locale's form, as older files hold it.
+QString IniDateTimeText(double days, const QLocale& locale = QLocale::c());
 
 } // namespace kelvane
