@@ -10,18 +10,7 @@ KELVANE=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 PUBLISHER=${3:-}
 . "$(dirname "$0")/lib.sh"
 
-if [ "${KELVANE_E2E_NAMESPACE:-}" != 1 ]; then
-    echo "skipped: not inside the private PID namespace of desktop.sh"
-    exit 77
-fi
-fresh_settings
-trap cleanup EXIT
-
-wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-if ! wait_for 20000 wm_ready; then
-    echo "FAILED: no window manager on display $DISPLAY"
-    exit 1
-fi
+begin_scenario
 
 # The window's menus and the process list's context menu (menu titles X pixels from the left).
 open_window_menu() {

@@ -95,6 +95,29 @@ cleanup() {
     [ -n "${scratch:-}" ] && rm -rf "$scratch"
 }
 
+# The start of every scenario: inside desktop.sh's namespace only, a fresh settings folder that goes
+# at the end, and a desktop that is up: the window manager has announced itself and, with
+# "tray", the notification area shows.
+#   begin_scenario [tray]
+wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+trayer_ready() { [ -n "$(xdotool search --class trayer 2>/dev/null)" ]; }
+begin_scenario() {
+    if [ "${KELVANE_E2E_NAMESPACE:-}" != 1 ]; then
+        echo "skipped: not inside the private PID namespace of desktop.sh"
+        exit 77
+    fi
+    fresh_settings
+    trap cleanup EXIT
+    if ! wait_for 20000 wm_ready; then
+        echo "FAILED: no window manager on display $DISPLAY"
+        exit 1
+    fi
+    if [ "${1:-}" = tray ] && ! wait_for 20000 trayer_ready; then
+        echo "FAILED: no notification area on display $DISPLAY"
+        exit 1
+    fi
+}
+
 # A visible window of kelvane's process by its title (exact) and at least MIN-WIDTH pixels wide (the
 # tray icon's window has the program's name too).
 #   window_of_kelvane TITLE [MIN-WIDTH]

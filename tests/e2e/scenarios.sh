@@ -11,24 +11,7 @@ XCHILD=$4
 BUSY=$5
 . "$(dirname "$0")/lib.sh"
 
-if [ "${KELVANE_E2E_NAMESPACE:-}" != 1 ]; then
-    echo "skipped: not inside the private PID namespace of desktop.sh"
-    exit 77
-fi
-fresh_settings
-trap cleanup EXIT
-
-# The desktop is up when the window manager has announced itself and the notification area shows.
-wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-trayer_ready() { [ -n "$(xdotool search --class trayer 2>/dev/null)" ]; }
-if ! wait_for 20000 wm_ready; then
-    echo "FAILED: no window manager on display $DISPLAY"
-    exit 1
-fi
-if ! wait_for 20000 trayer_ready; then
-    echo "FAILED: no notification area on display $DISPLAY"
-    exit 1
-fi
+begin_scenario tray
 
 # Preferences every scenario shares: no splash, no version check, the window out of the way.
 common_preferences='[Preferences]

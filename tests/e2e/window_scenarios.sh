@@ -12,19 +12,7 @@ XCHILD=$4
 BUSY=$5
 . "$(dirname "$0")/lib.sh"
 
-if [ "${KELVANE_E2E_NAMESPACE:-}" != 1 ]; then
-    echo "skipped: not inside the private PID namespace of desktop.sh"
-    exit 77
-fi
-fresh_settings
-trap cleanup EXIT
-
-wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-trayer_ready() { [ -n "$(xdotool search --class trayer 2>/dev/null)" ]; }
-if ! wait_for 20000 wm_ready || ! wait_for 20000 trayer_ready; then
-    echo "FAILED: no window manager or notification area on display $DISPLAY"
-    exit 1
-fi
+begin_scenario tray
 
 common_preferences='[Preferences]
 Show splash screen=0
