@@ -199,11 +199,4 @@ scenario_version_after_startup() {
     umount /etc/ssl/certs/ca-certificates.crt /etc/hosts 2>/dev/null
 }
 
-echo "$scenario:"
-"scenario_$scenario"
-if [ "$failures" -ne 0 ]; then
-    echo "$scenario: $failures checks failed; kelvane's messages:"
-    cat "$scratch/kelvane.log"
-    exit 1
-fi
-echo "$scenario: passed"
+run_scenario

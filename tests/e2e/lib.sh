@@ -95,6 +95,26 @@ cleanup() {
     [ -n "${scratch:-}" ] && rm -rf "$scratch"
 }
 
+# Preferences every scenario of the window shares: no splash, no version check, short intervals.
+common_preferences='[Preferences]
+Show splash screen=0
+CheckForNewVersion=0
+OptimizerInterval=50
+RefreshInterval=200'
+
+# Runs the script's scenario_$scenario and ends with its verdict, and kelvane's messages when a
+# check failed.
+run_scenario() {
+    echo "$scenario:"
+    "scenario_$scenario"
+    if [ "$failures" -ne 0 ]; then
+        echo "$scenario: $failures checks failed; kelvane's messages:"
+        cat "$scratch/kelvane.log"
+        exit 1
+    fi
+    echo "$scenario: passed"
+}
+
 # The start of every scenario: inside desktop.sh's namespace only, a fresh settings folder that goes
 # at the end, and a desktop that is up: the window manager has announced itself and, with
 # "tray", the notification area shows.

@@ -13,13 +13,6 @@ BUSY=$5
 
 begin_scenario tray
 
-# Preferences every scenario shares: no splash, no version check, the window out of the way.
-common_preferences='[Preferences]
-Show splash screen=0
-CheckForNewVersion=0
-OptimizerInterval=50
-RefreshInterval=200'
-
 # The tray icon says "Offline" (a one-line tip) while the optimizer is off, and does nothing; a
 # middle click switches the optimizer on: the profile of a child applies and the tip shows the
 # optimizer's figures (two lines).
@@ -260,11 +253,4 @@ EOF
 scenario_restore_trayexit() { restore tray-exit; }
 scenario_restore_sigterm() { restore sigterm; }
 
-echo "$scenario:"
-"scenario_$scenario"
-if [ "$failures" -ne 0 ]; then
-    echo "$scenario: $failures checks failed; kelvane's messages:"
-    cat "$scratch/kelvane.log"
-    exit 1
-fi
-echo "$scenario: passed"
+run_scenario

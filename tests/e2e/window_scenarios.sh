@@ -14,12 +14,6 @@ BUSY=$5
 
 begin_scenario tray
 
-common_preferences='[Preferences]
-Show splash screen=0
-CheckForNewVersion=0
-OptimizerInterval=50
-RefreshInterval=200'
-
 # The frame of a window as the window manager placed it: sets FX FY FW FH (the client's place
 # and size from xwininfo, widened by _NET_FRAME_EXTENTS).
 frame_of() {
@@ -241,11 +235,4 @@ EOF
     check "both are at nice 3" sh -c "[ $(nice_of "$first") = 3 ] && [ $(nice_of "$second") = 3 ]"
 }
 
-echo "$scenario:"
-"scenario_$scenario"
-if [ "$failures" -ne 0 ]; then
-    echo "$scenario: $failures checks failed; kelvane's messages:"
-    cat "$scratch/kelvane.log"
-    exit 1
-fi
-echo "$scenario: passed"
+run_scenario
