@@ -171,9 +171,9 @@ public:
     void ProcessesRestorePriorities();
     void CleanUp1Click();
     void TimerCleanUpTimer();
-    // A one-off shutdown time of `executable` came (by `now`): it goes from the records of that
+    // A one-off shutdown time of `executable` came (by `at`): it goes from the records of that
     // executable that still hold it and from the settings file, when the file's one has come.
-    IniResult EndOneOffShutdown(const QString& executable, double now);
+    IniResult EndOneOffShutdown(const QString& executable, double at);
     // One switch for the optimization cycle and the display refresh scan together.
     void SwitchKelvane();
     // The error texts of the priority and terminate commands, with the system's text.

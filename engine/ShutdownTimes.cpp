@@ -36,12 +36,12 @@ void DeleteShutdownKeys(IniBatch& batch, const QString& executable) {
 }
 
 
-IniResult ProcessMonitor::EndOneOffShutdown(const QString& executable, double now) {
+IniResult ProcessMonitor::EndOneOffShutdown(const QString& executable, double at) {
     // The records of the executable that still hold a one-off time that has come (the processes
     // that ran when it came were ended by it; these are gone or not for this run to end).
     std::vector<Pid> holders;
     table_.ForEachInUse([&](Pid pid, const TProcess& record) {
-        if (record.Name == executable && OneOffTimeCame(record, now))
+        if (record.Name == executable && OneOffTimeCame(record, at))
             holders.push_back(pid);
     });
     for (const Pid pid : holders) {
@@ -58,7 +58,7 @@ IniResult ProcessMonitor::EndOneOffShutdown(const QString& executable, double no
     if (!stored)
         return {};
     const double time = ReadIniDateTime(stored, 0, locale_);
-    if (time == 0 || ReadIniBool(doc.Read(executable, kShutdownDaily, SectionCase::Exact), false) || !(now > time))
+    if (time == 0 || ReadIniBool(doc.Read(executable, kShutdownDaily, SectionCase::Exact), false) || !(at > time))
         return {};
     IniBatch batch;
     DeleteShutdownKeys(batch, executable);

@@ -436,9 +436,10 @@ TEST_F(OptimizerTest, AOneOffTimeEndsWhatRanWhenItCameAndNoProcessAfter) {
     Pid pid = 102;
     for (const Later& later : laters) {
         SCOPED_TRACE(later.what);
-        if (later.timeLeftInFile)
+        if (later.timeLeftInFile) {
             ASSERT_TRUE(IniFile(settingsPath).WriteString(once, QStringLiteral("Shutdown time"),
                                                           IniDateTimeText(clock - 1.0 / 24, QLocale(QStringLiteral("en_US")))));
+        }
         std::unique_ptr<ProcessMonitor> restarted;
         std::unique_ptr<Optimizer> restartedOptimizer;
         ProcessMonitor* m = &monitor;
