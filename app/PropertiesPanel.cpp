@@ -3,6 +3,7 @@
 #include "app/ElidedCaption.h"
 
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QVBoxLayout>
@@ -143,6 +144,52 @@ TPropertiesPanel::TPropertiesPanel(ProcessMonitor& monitor, QWidget* parent)
     connect(CheckBoxNever, &QCheckBox::toggled, this, [this] { CheckBoxNeverClick(); });
     connect(CheckBoxAutoKill, &QCheckBox::toggled, this, [this] { CheckBoxAutoKillClick(); });
     connect(CheckBoxStatic, &QCheckBox::toggled, this, [this] { CheckBoxStaticClick(); });
+    // The user's clicks and keys reach the boxes and buttons only while the row's process runs.
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{CheckBoxManaged, CheckBoxNever,
+                                                                          CheckBoxAutoKill, CheckBoxStatic})
+        button->installEventFilter(this);
+    for (QAbstractButton* button : radioButtons)
+        button->installEventFilter(this);
+    for (QAbstractButton* button : presetButtons)
+        button->installEventFilter(this);
+}
+
+bool TPropertiesPanel::RowProcessRuns() {
+    const TProcess* record = Record();
+    if (record == nullptr || record->Identity == 0)
+        return true; // no process of its own to check (the idle row), or none selected
+    const int row = monitor_.list().SelectedIndex();
+    return static_cast<bool>(monitor_.OpenRowProcess(AccessMask::Query, monitor_.list().at(row).caption.toUInt()));
+}
+
+bool TPropertiesPanel::eventFilter(QObject* watched, QEvent* event) {
+    // A change here is the row's process's profile. Once that process has ended (or its PID went
+    // to another one) the click is refused with the "ended" error and changes nothing: the press
+    // and release never reach the button, and the error shows once, at the release or the key.
+    bool tells = false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        break;
+    case QEvent::MouseButtonRelease:
+        tells = true;
+        break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Space && key->key() != Qt::Key_Select)
+            return QGroupBox::eventFilter(watched, event);
+        tells = event->type() == QEvent::KeyPress && !key->isAutoRepeat();
+        break;
+    }
+    default:
+        return QGroupBox::eventFilter(watched, event);
+    }
+    if (RowProcessRuns())
+        return false;
+    if (tells && showError)
+        showError(monitor_.api().LastErrorText());
+    return true;
 }
 
 void TPropertiesPanel::FillAffinityList(int processors) {

@@ -67,9 +67,15 @@ public:
     // The code of the checked radio button, 0 when none is.
     std::uint32_t CheckedCode() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // The record of the selected row's PID, or null without a selection.
     TProcess* Record();
+    // Whether the selected row's process still runs (true without one to check); sets the
+    // port's error otherwise.
+    bool RowProcessRuns();
     void SetRadiosEnabled(bool enabled);
     void UncheckRadios();
 

@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 
 #include "app/DialogWiring.h"
+#include "app/PropertiesPanel.h"
 #include "dialogs/FormSetShutdownDateTime.h"
 #include "engine/ProcessMonitor.h"
 #include "settings/IniFile.h"
@@ -54,6 +56,20 @@ protected:
         return IniFile(settingsPath).KeyExists(path, QStringLiteral("Shutdown time"));
     }
 
+    // Clicks "Managed" and keys "Max." after `meanwhile`: they act only while the row's process runs.
+    void ExpectPanelClicks(const std::function<void()>& meanwhile, bool acts) {
+        TPropertiesPanel& panel = window->properties();
+        ASSERT_FALSE(panel.CheckBoxManaged->isChecked());
+        const QByteArray file = SettingsText();
+        meanwhile();
+        QTest::mouseClick(panel.CheckBoxManaged, Qt::LeftButton);
+        QTest::keyClick(panel.presetButtons[2], Qt::Key_Space); // Max.
+        EXPECT_EQ(panel.CheckBoxManaged->isChecked(), acts);
+        EXPECT_EQ(window->monitor().table()[40].Managed, acts);
+        EXPECT_EQ(boxes, acts ? QStringList() : (QStringList{kNoSuchProcess, kNoSuchProcess}));
+        EXPECT_EQ(SettingsText(), file) << "a click saves nothing";
+    }
+
     std::unique_ptr<TFormSetShutdownDateTime> shutdown;
 };
 
@@ -87,4 +103,12 @@ TEST_F(RowCommands, AnEndedRowsProcessGetsNoDialog) {
     EXPECT_EQ(shown, 0);
     EXPECT_EQ(boxes, QStringList{kNoSuchProcess});
     EXPECT_FALSE(Stored(kOther));
+}
+
+TEST_F(RowCommands, ThePanelActsOnTheRowsRunningProcess) { ExpectPanelClicks([] {}, true); }
+TEST_F(RowCommands, ThePanelRefusesAnEndedRowsProcess) {
+    ExpectPanelClicks([this] { api.ExitProcess(40); }, false);
+}
+TEST_F(RowCommands, ThePanelRefusesAPidNowAnotherPrograms) {
+    ExpectPanelClicks([this] { api.AddProcess(40, kOther); }, false);
 }
