@@ -22,20 +22,20 @@ open_window_menu() {
 open_options_menu() { open_window_menu 52; }
 # A right click on a row of the list (the rows fill the window's middle, below the panels, with
 # the processes of the namespace) selects the row and opens its menu.
-list_row_y() { echo $(($(xwininfo -id "$(main_window)" | sed -n 's/^ *Height: *//p') * 55 / 100)); }
+list_row_y() { echo $(($(window_info "$(main_window)" | sed -n 's/^ *Height: *//p') * 55 / 100)); }
 open_list_menu() { open_menu click_in "$(main_window)" 100 "$(list_row_y)" 3; }
-above() { xprop -id "$(main_window)" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_ABOVE; }
+above() { window_prop "$(main_window)" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_ABOVE; }
 stay_on_top() { above || menu_keys "Down" open_options_menu && wait_for 5000 above; }
 
 # The frame of a client window: its place (xwininfo) less the frame extents the window manager
 # announces; sets FX FY FW FH.
 frame_of() {
-    x=$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left X: *//p')
-    y=$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left Y: *//p')
-    w=$(xwininfo -id "$1" | sed -n 's/^ *Width: *//p')
-    h=$(xwininfo -id "$1" | sed -n 's/^ *Height: *//p')
+    x=$(window_info "$1" | sed -n 's/^ *Absolute upper-left X: *//p')
+    y=$(window_info "$1" | sed -n 's/^ *Absolute upper-left Y: *//p')
+    w=$(window_info "$1" | sed -n 's/^ *Width: *//p')
+    h=$(window_info "$1" | sed -n 's/^ *Height: *//p')
     # shellcheck disable=SC2046 # left, right, top, bottom
-    set -- $(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= *//; s/,/ /g')
+    set -- $(window_prop "$1" _NET_FRAME_EXTENTS | sed 's/.*= *//; s/,/ /g')
     FX=$((x - $1)) FY=$((y - $3)) FW=$((w + $1 + $2)) FH=$((h + $3 + $4))
 }
 # within LOW VALUE HIGH: VALUE brought into LOW ... HIGH (LOW where it does not fit).
@@ -46,7 +46,7 @@ within() {
     echo "$v"
 }
 near() { [ "${1#-}" -le 3 ] && [ "${2#-}" -le 3 ]; }
-transient_for() { printf '%d' "$(xprop -id "$1" WM_TRANSIENT_FOR | sed -n 's/.*window id # //p')"; }
+transient_for() { printf '%d' "$(window_prop "$1" WM_TRANSIENT_FOR | sed -n 's/.*window id # //p')"; }
 # Where a window is in the stacking order, bottom to top.
 stacked_at() {
     xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,/\n/g' | while read -r id; do
@@ -126,7 +126,7 @@ EOF
 # a window (the main window is captioned "Kelvane" too).
 question() {
     for id in $(xdotool search --all --onlyvisible --pid "$kelvane" --name '^Kelvane$' 2>/dev/null); do
-        xprop -id "$id" WM_TRANSIENT_FOR 2>/dev/null | grep -q 'window id' && echo "$id" && return 0
+        window_prop "$id" WM_TRANSIENT_FOR 2>/dev/null | grep -q 'window id' && echo "$id" && return 0
     done
 }
 no_question() { [ -z "$(question)" ]; }

@@ -147,9 +147,22 @@ window_of_kelvane() {
         eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
         [ "$WIDTH" -ge "${2:-0}" ] && echo "$id" && return 0
     done
+    return 1
 }
-main_window() { window_of_kelvane Kelvane 200; }
-has_main_window() { [ -n "$(main_window)" ]; }
+has_main_window() { [ -n "$(window_of_kelvane Kelvane 200)" ]; }
+# The main window, asked again for up to 5 s: a window being mapped or framed may briefly not show.
+main_window() {
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+        window_of_kelvane Kelvane 200 && return 0
+        sleep 0.5
+    done
+    return 1
+}
+# xwininfo of a window; fails at once without one, where xwininfo would wait for a window to be
+# picked by hand.
+window_info() { [ -n "${1:-}" ] || return 1; xwininfo -id "$@"; }
+# xprop of a window, likewise.
+window_prop() { [ -n "${1:-}" ] || return 1; xprop -id "$@"; }
 
 # activate WINDOW: asks the window manager for the focus until the window has it (it may drop a
 # request that comes too soon after the last one).
@@ -163,10 +176,9 @@ activate() { wait_for 10000 ask_focus "$1"; }
 # click_in WINDOW X Y [BUTTON]: a click at a point of the window (its own coordinates). The place
 # comes from xwininfo: xdotool adds the frame's offset once more under openbox.
 click_in() {
-    # Without a window xwininfo would wait for one to be picked by hand.
     [ -n "$1" ] || return 1
-    left=$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left X: *//p')
-    top=$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left Y: *//p')
+    left=$(window_info "$1" | sed -n 's/^ *Absolute upper-left X: *//p')
+    top=$(window_info "$1" | sed -n 's/^ *Absolute upper-left Y: *//p')
     # The pointer comes from elsewhere: Qt takes a press as a click on what is under the pointer once
     # it has seen the pointer enter, and a menu bar ignores a press where its menu closed last.
     xdotool mousemove $((left + $2 + 100)) $((top + $3 + 100)) sleep 0.1 \
@@ -177,7 +189,7 @@ click_in() {
 # override-redirect window of the program bigger than its tray icon and not a tool tip.
 menu_shown() {
     for id in $(xdotool search --onlyvisible --pid "$kelvane" 2>/dev/null); do
-        info=$(xwininfo -id "$id" -all 2>/dev/null)
+        info=$(window_info "$id" -all 2>/dev/null)
         echo "$info" | grep -q 'Override Redirect State: yes' || continue
         echo "$info" | grep -q _TOOLTIP && continue
         [ "$(echo "$info" | sed -n 's/^ *Width: *//p')" -gt 30 ] 2>/dev/null && return 0
@@ -222,7 +234,7 @@ click_tray() {
 # The height in pixels of kelvane's tool tip window while one is shown, else nothing.
 tip_height() {
     for id in $(xdotool search --onlyvisible --pid "$kelvane" 2>/dev/null); do
-        xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP || continue
+        window_prop "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP || continue
         xdotool getwindowgeometry --shell "$id" 2>/dev/null | sed -n 's/^HEIGHT=//p'
         return 0
     done

@@ -174,8 +174,8 @@ open_window_menu() {
 open_file_menu() { open_window_menu 20; }
 open_options_menu() { open_window_menu 69; }
 # The graph draws in an X window of its own inside the main window.
-graph_window_shown() { xwininfo -tree -id "$(main_window)" 2>/dev/null | grep -q '^ *[1-9][0-9]* child'; }
-above() { xprop -id "$(main_window)" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_ABOVE; }
+graph_window_shown() { window_info "$(main_window)" -tree 2>/dev/null | grep -q '^ *[1-9][0-9]* child'; }
+above() { window_prop "$(main_window)" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_ABOVE; }
 stay_on_top() { above || menu_keys "Down" open_options_menu && wait_for 5000 above; }
 save_settings() { menu_keys "Down" open_file_menu && wait_for 3000 ini_has "ALUPerc=75"; }
 exit_by_file_menu() { ended "$kelvane" || menu_keys "Down Down" open_file_menu && wait_for 3000 ended "$kelvane"; }

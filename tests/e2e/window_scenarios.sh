@@ -17,13 +17,13 @@ begin_scenario tray
 # The frame of a window as the window manager placed it: sets FX FY FW FH (the client's place
 # and size from xwininfo, widened by _NET_FRAME_EXTENTS).
 frame_of() {
-    info=$(xwininfo -id "$1" 2>/dev/null) || return 1
+    info=$(window_info "$1" 2>/dev/null) || return 1
     cx=$(echo "$info" | sed -n 's/^ *Absolute upper-left X: *//p')
     cy=$(echo "$info" | sed -n 's/^ *Absolute upper-left Y: *//p')
     cw=$(echo "$info" | sed -n 's/^ *Width: *//p')
     ch=$(echo "$info" | sed -n 's/^ *Height: *//p')
     # "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
-    set -- $(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= *//p' | tr -d ',')
+    set -- $(window_prop "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= *//p' | tr -d ',')
     [ $# -eq 4 ] || set -- 0 0 0 0
     FX=$((cx - $1)) FY=$((cy - $3)) FW=$((cw + $1 + $2)) FH=$((ch + $3 + $4))
 }
@@ -48,7 +48,7 @@ open_window_menu() {
 }
 open_file_menu() { open_window_menu 20; }
 open_options_menu() { open_window_menu 69; }
-above() { xprop -id "$(main_window)" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_ABOVE; }
+above() { window_prop "$(main_window)" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_ABOVE; }
 not_above() { ! above; }
 stay_on_top() { above || menu_keys "Down" open_options_menu && wait_for 5000 above; }
 stay_normal() { not_above || menu_keys "Down" open_options_menu && wait_for 5000 not_above; }
@@ -165,7 +165,7 @@ scenario_onscreen() {
 kelvane_windows() { xdotool search --all --pid "$kelvane" --name '^Kelvane$' 2>/dev/null; }
 iconic_in_task_bar() {
     for id in $(kelvane_windows); do
-        xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'window state: Iconic' || continue
+        window_prop "$id" WM_STATE 2>/dev/null | grep -q 'window state: Iconic' || continue
         xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -qi "$(printf '0x%x' "$id")" && return 0
     done
     return 1
