@@ -43,6 +43,17 @@ std::unique_ptr<ChildProcess> NicedChild(int nice) {
     return child;
 }
 
+// Services whose message boxes are only noted, in `boxes`, and answered with OK.
+UiServices BoxesInto(QStringList& boxes) {
+    UiServices services;
+    services.messageBox = [&boxes](QWidget*, QMessageBox::Icon, const QString&, const QString& text,
+                                   QMessageBox::StandardButtons) {
+        boxes.append(text);
+        return QMessageBox::Ok;
+    };
+    return services;
+}
+
 } // namespace
 
 TEST(WindowLive, MaxAndTheOptimizerRaiseAChildAndExitGivesItsNiceBack) {
@@ -51,13 +62,8 @@ TEST(WindowLive, MaxAndTheOptimizerRaiseAChildAndExitGivesItsNiceBack) {
     const std::unique_ptr<ChildProcess> child = NicedChild(3);
     QTemporaryDir dir;
     LinuxProcessApi api;
-    UiServices services;
     QStringList boxes;
-    services.messageBox = [&](QWidget*, QMessageBox::Icon, const QString&, const QString& text,
-                              QMessageBox::StandardButtons) {
-        boxes.append(text);
-        return QMessageBox::Ok;
-    };
+    const UiServices services = BoxesInto(boxes);
     {
         TFormMain window(api, {dir.filePath(QStringLiteral("kelvane.ini")), 64, {}}, services);
         window.show();
@@ -159,13 +165,8 @@ TEST(WindowLive, CommandsOnARowWhosePidWentToAnotherProgramChangeNothing) {
     auto listed = NicedChild(0);
     QTemporaryDir dir;
     LinuxProcessApi api;
-    UiServices services;
     QStringList boxes;
-    services.messageBox = [&](QWidget*, QMessageBox::Icon, const QString&, const QString& text,
-                              QMessageBox::StandardButtons) {
-        boxes.append(text);
-        return QMessageBox::Ok;
-    };
+    const UiServices services = BoxesInto(boxes);
     TFormMain window(api, {dir.filePath(QStringLiteral("kelvane.ini")), 64, {}}, services);
     window.show();
     window.TimerRefreshDisplayOn();
